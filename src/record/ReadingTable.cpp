@@ -1,0 +1,145 @@
+#include "record/ReadingTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexal {
+
+std::optional<std::string> &TableRow::text(Field f) {
+  switch (f) {
+    case Field::Value: return value;
+    case Field::Unit: return unit;
+    case Field::VRange: return vRange;
+    default: return iRange;
+  }
+}
+
+const std::optional<std::string> &TableRow::text(Field f) const {
+  return const_cast<TableRow *>(this)->text(f);
+}
+
+namespace {
+std::string_view cut(std::string_view s) { return s.substr(0, std::min(s.size(), kTextWidth)); }
+}  // namespace
+
+std::uint32_t ReadingTable::intern(const std::optional<std::string> &text) {
+  if (!text) return 0;
+  std::string key(cut(*text));
+  auto it = poolIndex_.find(key);
+  if (it != poolIndex_.end()) return it->second;
+  auto id = static_cast<std::uint32_t>(pool_.size());
+  pool_.push_back(key);
+  poolIndex_.emplace(std::move(key), id);
+  return id;
+}
+
+std::optional<std::string_view> ReadingTable::pooled(std::uint32_t id) const {
+  if (id == 0) return std::nullopt;
+  return std::string_view(pool_[id]);
+}
+
+ReadingTable::Row ReadingTable::pack(const TableRow &r) {
+  Row row{};
+  row.no = r.no.value_or(0);
+  row.timeMs = r.timeMs.value_or(0);
+  row.flags = (r.no ? kHasNo : 0) | (r.timeMs ? kHasTime : 0);
+  if (r.value) {
+    std::string_view v = cut(*r.value);
+    std::memcpy(row.value, v.data(), v.size());
+    row.valueLen = static_cast<std::uint8_t>(v.size());
+  } else {
+    row.valueLen = kNoValue;
+  }
+  row.unit = intern(r.unit);
+  row.vRange = intern(r.vRange);
+  row.iRange = intern(r.iRange);
+  return row;
+}
+
+void ReadingTable::appendRow(const TableRow &row) {
+  Row packed = pack(row);
+  packed.state = kStateInserted;
+  rows_.push_back(packed);
+  log_.push_back({static_cast<std::uint32_t>(rows_.size()), 0, kStateInserted});
+  notifyAppended(rows_.size() - 1);
+}
+
+void ReadingTable::appendRowWithState(const TableRow &row, std::uint8_t state) {
+  Row packed = pack(row);
+  packed.state = state;
+  rows_.push_back(packed);
+  notifyAppended(rows_.size() - 1);
+}
+
+std::optional<std::int32_t> ReadingTable::no(std::size_t row) const {
+  const Row &r = rows_[row];
+  if (!(r.flags & kHasNo)) return std::nullopt;
+  return r.no;
+}
+
+std::optional<std::int32_t> ReadingTable::timeMs(std::size_t row) const {
+  const Row &r = rows_[row];
+  if (!(r.flags & kHasTime)) return std::nullopt;
+  return r.timeMs;
+}
+
+std::optional<std::string_view> ReadingTable::text(std::size_t row, Field f) const {
+  const Row &r = rows_[row];
+  switch (f) {
+    case Field::Value:
+      if (r.valueLen == kNoValue) return std::nullopt;
+      return std::string_view(r.value, r.valueLen);
+    case Field::Unit: return pooled(r.unit);
+    case Field::VRange: return pooled(r.vRange);
+    case Field::IRange: return pooled(r.iRange);
+    default: return std::nullopt;
+  }
+}
+
+TableRow ReadingTable::row(std::size_t i) const {
+  TableRow r;
+  r.no = no(i);
+  r.timeMs = timeMs(i);
+  for (Field f : {Field::Value, Field::Unit, Field::VRange, Field::IRange})
+    if (auto t = text(i, f)) r.text(f) = std::string(*t);
+  return r;
+}
+
+void ReadingTable::clear() {
+  rows_.clear();
+  log_.clear();
+  if (suspended_) changedWhileSuspended_ = true;
+  else if (observer_) observer_->tableReset();
+}
+
+void ReadingTable::replaceWith(ReadingTable &&other) {
+  rows_ = std::move(other.rows_);
+  log_ = std::move(other.log_);
+  pool_ = std::move(other.pool_);
+  poolIndex_ = std::move(other.poolIndex_);
+  other.clear();
+  other.pool_.assign(1, std::string());
+  other.poolIndex_.clear();
+  if (suspended_) changedWhileSuspended_ = true;
+  else if (observer_) observer_->tableReset();
+}
+
+void ReadingTable::notifyAppended(std::size_t first) {
+  if (suspended_) changedWhileSuspended_ = true;
+  else if (observer_) observer_->rowsAppended(first, 1);
+}
+
+void ReadingTable::resumeUpdates() {
+  if (suspended_ > 0 && --suspended_ == 0 && changedWhileSuspended_) {
+    changedWhileSuspended_ = false;
+    if (observer_) observer_->tableReset();
+  }
+}
+
+std::size_t ReadingTable::approximateBytes() const {
+  std::size_t bytes = rows_.size() * sizeof(Row) + log_.size() * sizeof(ChangeLogEntry);
+  for (const auto &s : pool_) bytes += sizeof(std::string) + s.capacity() + 48;
+  return bytes;
+}
+
+}  // namespace vexal

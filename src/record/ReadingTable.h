@@ -1,0 +1,114 @@
+#pragma once
+// The reading table `cds1`: rows in insertion order with six nullable fields, a change
+// state per row and a change log for the XML datapacket form. Rows are only appended or all
+// removed together.
+//
+// Storage is compact so that ten million rows fit: a row is a small fixed record, the value
+// text is held inline (at most 20 bytes) and the other three texts, which repeat (units,
+// functions, modes), are stored once each and referred to by number.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace vexal {
+
+enum class Field { No, Time, Value, Unit, VRange, IRange };
+inline constexpr int kFieldCount = 6;
+inline constexpr std::size_t kTextWidth = 20;  // bytes kept of a text field
+
+// One row as plain values; a missing field has no value.
+struct TableRow {
+  std::optional<std::int32_t> no;
+  std::optional<std::int32_t> timeMs;  // milliseconds since midnight
+  std::optional<std::string> value, unit, vRange, iRange;
+
+  std::optional<std::string> &text(Field f);
+  const std::optional<std::string> &text(Field f) const;
+  bool operator==(const TableRow &) const = default;
+};
+
+struct ChangeLogEntry {
+  std::uint32_t a = 0, b = 0, c = 0;
+  bool operator==(const ChangeLogEntry &) const = default;
+};
+
+// Told about changes of the table (the grid's model listens). Not told while updates are
+// suspended; resuming then reports a reset.
+class TableObserver {
+ public:
+  virtual ~TableObserver() = default;
+  virtual void rowsAppended(std::size_t first, std::size_t count) = 0;
+  virtual void tableReset() = 0;
+};
+
+class ReadingTable {
+ public:
+  static constexpr std::uint8_t kStateInserted = 4;
+
+  std::size_t rowCount() const { return rows_.size(); }
+  bool empty() const { return rows_.empty(); }
+
+  // Appends a row added by recording or from a text file: change state 4 and the log entry
+  // (sequence number, 0, 4). Texts longer than 20 bytes are cut.
+  void appendRow(const TableRow &row);
+  // Appends a row as an XML file gives it: its own state, no log entry.
+  void appendRowWithState(const TableRow &row, std::uint8_t state);
+
+  std::optional<std::int32_t> no(std::size_t row) const;
+  std::optional<std::int32_t> timeMs(std::size_t row) const;
+  // A text field of a row; nothing when it has no value.
+  std::optional<std::string_view> text(std::size_t row, Field f) const;
+  TableRow row(std::size_t row) const;
+  std::uint8_t rowState(std::size_t row) const { return rows_[row].state; }
+  // Rows are numbered 1, 2, 3 ... in table order.
+  std::uint32_t sequenceNumber(std::size_t row) const { return static_cast<std::uint32_t>(row + 1); }
+
+  const std::deque<ChangeLogEntry> &changeLog() const { return log_; }
+  void setChangeLog(std::deque<ChangeLogEntry> log) { log_ = std::move(log); }
+
+  // Delete Data: no rows, empty log, sequence numbers start at 1 again.
+  void clear();
+  // Replaces rows, states and log with those of `other` (opening an XML file).
+  void replaceWith(ReadingTable &&other);
+
+  // Grid updates (the observer is not owned).
+  void setObserver(TableObserver *observer) { observer_ = observer; }
+  void suspendUpdates() { ++suspended_; }
+  void resumeUpdates();
+
+  // Bytes held per row on average, pool included (for the memory benchmark).
+  std::size_t approximateBytes() const;
+
+ private:
+  struct Row {
+    std::int32_t no;
+    std::int32_t timeMs;
+    std::uint32_t unit, vRange, iRange;  // pool numbers, 0 = no value
+    char value[kTextWidth];
+    std::uint8_t valueLen;  // kNoValue when the field has no value
+    std::uint8_t flags;     // kHasNo, kHasTime
+    std::uint8_t state;
+  };
+  static constexpr std::uint8_t kNoValue = 0xFF;
+  static constexpr std::uint8_t kHasNo = 1, kHasTime = 2;
+
+  Row pack(const TableRow &r);
+  std::uint32_t intern(const std::optional<std::string> &text);
+  std::optional<std::string_view> pooled(std::uint32_t id) const;
+  void notifyAppended(std::size_t first);
+
+  std::deque<Row> rows_;
+  std::deque<ChangeLogEntry> log_;
+  std::vector<std::string> pool_{std::string()};  // index 0 unused: no value
+  std::unordered_map<std::string, std::uint32_t> poolIndex_;
+  TableObserver *observer_ = nullptr;
+  int suspended_ = 0;
+  bool changedWhileSuspended_ = false;
+};
+
+}  // namespace vexal
