@@ -1,0 +1,142 @@
+#include "link/FrameAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vexal {
+namespace {
+
+class FrameAssemblerTest : public ::testing::Test {
+ protected:
+  FrameAssembler assembler{[this](const std::string &f) { frames.push_back(f); }};
+  std::vector<std::string> frames;
+
+  void report(std::vector<std::uint8_t> data, std::uint8_t id = 0) {
+    assembler.ReadLusk(id, data.data(), static_cast<std::uint16_t>(data.size()));
+  }
+  void idle() { report({0x00}); }
+  // The 22 bytes of one transmission: 20 bytes of segment memory and CR LF.
+  static std::vector<std::uint8_t> transmission(std::uint8_t fill = 0x11) {
+    std::vector<std::uint8_t> t(20, fill);
+    t.push_back(0x0D);
+    t.push_back(0x0A);
+    return t;
+  }
+  void send(const std::vector<std::uint8_t> &bytes, std::size_t chunk = 7) {
+    for (std::size_t i = 0; i < bytes.size(); i += chunk) {
+      std::size_t n = std::min(chunk, bytes.size() - i);
+      std::vector<std::uint8_t> r{static_cast<std::uint8_t>(0xF0 | n)};
+      r.insert(r.end(), bytes.begin() + i, bytes.begin() + i + n);
+      report(r);
+    }
+  }
+};
+
+TEST_F(FrameAssemblerTest, FourReportsAndOneIdleGiveOneFrame) {
+  send(transmission());  // 7 + 7 + 7 + 1
+  EXPECT_TRUE(frames.empty());
+  idle();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], std::string(40, '1') + "0D0A");
+  idle();
+  idle();
+  EXPECT_EQ(frames.size(), 1u);
+  EXPECT_TRUE(assembler.FrameBuffer().empty());
+  EXPECT_FALSE(assembler.FrameInProgress());
+}
+
+TEST_F(FrameAssemblerTest, OnlyTheLowNibbleCountsAndHexIsUppercase) {
+  report({0xF3, 0xAB, 0xCD, 0xEF, 0x99});
+  EXPECT_EQ(assembler.FrameBuffer(), "ABCDEF");
+  EXPECT_TRUE(assembler.FrameInProgress());
+}
+
+TEST_F(FrameAssemblerTest, NoDataReportsByCountOrSize) {
+  for (std::uint8_t count : {0x00, 0xF0, 0x0A, 0xFF}) {
+    send(transmission());
+    report({count, 0x12, 0x34});
+    EXPECT_EQ(assembler.FrameBuffer(), "") << int(count);
+  }
+  EXPECT_EQ(frames.size(), 4u);
+  send(transmission());
+  report({});  // Size 0
+  EXPECT_EQ(frames.size(), 5u);
+}
+
+TEST_F(FrameAssemblerTest, CountBeyondTheReportAppendsWhatIsThere) {
+  report({0x09, 1, 2, 3, 4, 5, 6, 7});
+  EXPECT_EQ(assembler.FrameBuffer(), "01020304050607");
+  report({0x05});  // Size 1: starts nothing new but keeps the transmission going
+  EXPECT_EQ(assembler.FrameBuffer(), "01020304050607");
+  EXPECT_TRUE(assembler.FrameInProgress());
+}
+
+TEST_F(FrameAssemblerTest, TransmissionWithoutLineEndInPlaceIsDropped) {
+  auto t = transmission();
+  t.erase(t.begin());  // 21 bytes: CR LF at characters 39 to 42
+  send(t);
+  idle();
+  EXPECT_TRUE(frames.empty());
+  EXPECT_TRUE(assembler.FrameBuffer().empty());
+  // Starting in the middle of a transmission loses it, the next one is whole.
+  send({0x22, 0x0D, 0x0A});
+  idle();
+  send(transmission());
+  idle();
+  ASSERT_EQ(frames.size(), 1u);
+}
+
+TEST_F(FrameAssemblerTest, TwoTransmissionsWithoutIdleGiveOneLongFrame) {
+  auto two = transmission(0x11);
+  auto second = transmission(0x22);
+  two.insert(two.end(), second.begin(), second.end());
+  send(two);
+  idle();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].size(), 88u);
+  EXPECT_EQ(frames[0].substr(40, 4), "0D0A");
+}
+
+TEST_F(FrameAssemblerTest, ReportIdNeverMatters) {
+  for (std::uint8_t id : {0x00, 0x01, 0xFF}) {
+    auto t = transmission();
+    std::vector<std::uint8_t> r{0x07};
+    r.insert(r.end(), t.begin(), t.begin() + 7);
+    report(r, id);
+  }
+  EXPECT_EQ(assembler.FrameBuffer().size(), 42u);
+}
+
+TEST(FrameAssemblerStandalone, BufferIsEmptyEvenWhenTheReceiverThrows) {
+  int calls = 0;
+  FrameAssembler a([&](const std::string &) {
+    ++calls;
+    throw std::runtime_error("receiver failed");
+  });
+  std::vector<std::uint8_t> bytes(20, 0x33);
+  bytes.push_back(0x0D);
+  bytes.push_back(0x0A);
+  auto sendAll = [&] {
+    for (std::size_t i = 0; i < bytes.size(); i += 7) {
+      std::size_t n = std::min<std::size_t>(7, bytes.size() - i);
+      std::vector<std::uint8_t> r{static_cast<std::uint8_t>(n)};
+      r.insert(r.end(), bytes.begin() + i, bytes.begin() + i + n);
+      a.ReadLusk(0, r.data(), static_cast<std::uint16_t>(r.size()));
+    }
+  };
+  const std::uint8_t idleReport[] = {0};
+  sendAll();
+  EXPECT_THROW(a.ReadLusk(0, idleReport, 1), std::runtime_error);
+  EXPECT_TRUE(a.FrameBuffer().empty());
+  EXPECT_FALSE(a.FrameInProgress());
+  // The next transmission is a frame of its own, not glued to the failed one.
+  sendAll();
+  EXPECT_EQ(a.FrameBuffer().size(), 44u);
+  EXPECT_THROW(a.ReadLusk(0, idleReport, 1), std::runtime_error);
+  EXPECT_EQ(calls, 2);
+}
+
+}  // namespace
+}  // namespace vexal
