@@ -21,11 +21,11 @@ struct PanelBox {
 };
 
 enum class ElementKind : unsigned char {
-  Digit,    // one PanelState character in the seven-segment face
-  LcdSign,  // fixed text in the LCD face: points, colon, minus, memory "1", unit signs
-  TextSign, // fixed text in the bold sans-serif face
-  Picture,  // a vector picture stretched to the box (link icons at their own 32 x 32)
-  Bar,      // a filled black rectangle, or a bar-graph segment shape
+  Digit,     // one PanelState character in the seven-segment face
+  LcdSign,   // fixed text in the LCD face: points, colon, minus, memory "1", unit signs
+  TextSign,  // fixed text in the bold sans-serif face
+  Picture,   // a vector picture stretched to the box (link icons at their own 32 x 32)
+  Bar,       // a filled black rectangle, or a bar-graph segment shape
 };
 
 enum class TextAlign : unsigned char { Left, Right };
@@ -35,7 +35,7 @@ struct ElementSpec {
   PanelRegion region;
   PanelBox box;  // relative to the region's top-left corner
   ElementKind kind;
-  int textHeight = 0;      // character height in pixels; 0 for pictures and bars
+  int textHeight = 0;       // character height in pixels; 0 for pictures and bars
   std::string_view text{};  // UTF-8; empty for digits, pictures and bars
   TextAlign align = TextAlign::Left;
 };
