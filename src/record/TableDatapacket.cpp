@@ -1,0 +1,480 @@
+#include "record/TableDatapacket.h"
+
+#include <expat.h>
+
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstring>
+
+#include "record/Cp936.h"
+#include "record/TimeOfDay.h"
+
+namespace vexal {
+
+namespace {
+
+// ---------------------------------------------------------------- writing
+
+constexpr std::string_view kMetadataStart =
+    "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+    "<FIELD attrname=\"No\" fieldtype=\"i4\"/>"
+    "<FIELD attrname=\"Time\" fieldtype=\"time\"/>"
+    "<FIELD attrname=\"Value\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"Unit\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"V_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
+    "</FIELDS>";
+
+struct TextField {
+  Field field;
+  std::string_view name;
+};
+constexpr TextField kTextFields[] = {{Field::Value, "Value"},
+                                     {Field::Unit, "Unit"},
+                                     {Field::VRange, "V_Range"},
+                                     {Field::IRange, "I_Range"}};
+
+// What each byte of a string value becomes; empty for a byte written unchanged.
+constexpr std::array<std::string_view, 256> makeEscapes() {
+  std::array<std::string_view, 256> e{};
+  e['&'] = "&amp;";
+  e['"'] = "&quot;";
+  e['\''] = "&apos;";
+  e['<'] = "&lt;";
+  e['>'] = "&gt;";
+  e['\t'] = "&#009;";
+  e['\n'] = "&#010;";
+  e['\r'] = "&#013;";
+  e['\\'] = "&#092;";
+  return e;
+}
+constexpr auto kEscapes = makeEscapes();
+
+void putEscaped(BlockWriter &out, std::string_view text) {
+  std::size_t runStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view escape = kEscapes[static_cast<unsigned char>(text[i])];
+    if (escape.empty()) continue;
+    out.put(text.substr(runStart, i - runStart));
+    out.put(escape);
+    runStart = i + 1;
+  }
+  out.put(text.substr(runStart));
+}
+
+template <class Number>
+void putNumber(BlockWriter &out, Number n) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, n);
+  out.put(std::string_view(buf, static_cast<std::size_t>(end - buf)));
+}
+
+void putChangeLog(BlockWriter &out, const std::deque<ChangeLogEntry> &log) {
+  if (log.empty()) {
+    out.put("<PARAMS/>");
+    return;
+  }
+  out.put("<PARAMS CHANGE_LOG=\"");
+  bool first = true;
+  for (const ChangeLogEntry &e : log) {
+    for (std::uint32_t n : {e.a, e.b, e.c}) {
+      if (!first) out.put(' ');
+      first = false;
+      putNumber(out, n);
+    }
+  }
+  out.put("\"/>");
+}
+
+void putRow(BlockWriter &out, const ReadingTable &table, std::size_t i) {
+  out.put("<ROW");
+  if (std::uint8_t state = table.rowState(i)) {
+    out.put(" RowState=\"");
+    putNumber(out, static_cast<unsigned>(state));
+    out.put('"');
+  }
+  if (auto no = table.no(i)) {
+    out.put(" No=\"");
+    putNumber(out, *no);
+    out.put('"');
+  }
+  if (auto ms = table.timeMs(i)) {
+    out.put(" Time=\"");
+    out.put(formatDatapacketTime(*ms));
+    out.put('"');
+  }
+  for (const TextField &f : kTextFields) {
+    auto text = table.text(i, f.field);
+    if (!text) continue;
+    out.put(' ');
+    out.put(f.name);
+    out.put("=\"");
+    putEscaped(out, *text);
+    out.put('"');
+  }
+  out.put("/>");
+}
+
+// ---------------------------------------------------------------- reading
+
+// The encoding the reader declares to expat: every byte is the character of the same
+// code, except the control bytes that XML forbids, which are carried as private-use
+// characters U+E000 + byte and turned back into their bytes afterwards.
+constexpr char kByteEncodingName[] = "x-vexal-bytes";
+constexpr int kControlCarrier = 0xE000;
+
+bool isForbiddenControl(int byte) {
+  return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+}
+
+int XMLCALL byteEncoding(void *, const XML_Char *, XML_Encoding *info) {
+  for (int b = 0; b < 256; ++b) info->map[b] = isForbiddenControl(b) ? kControlCarrier + b : b;
+  info->data = nullptr;
+  info->convert = nullptr;
+  info->release = nullptr;
+  return XML_STATUS_OK;
+}
+
+// Turns the parser's UTF-8 back into the file's bytes, keeping at most `limit` of them.
+// Characters beyond the byte range (from character references) become code page 936.
+void utf8ToFileBytes(const char *s, std::string &out, std::size_t limit) {
+  out.clear();
+  const auto *p = reinterpret_cast<const unsigned char *>(s);
+  while (*p && out.size() < limit) {
+    unsigned c = *p;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      ++p;
+    } else if ((c & 0xE0) == 0xC0 && p[1]) {
+      unsigned cp = ((c & 0x1F) << 6) | (p[1] & 0x3F);
+      if (cp < 0x100)
+        out.push_back(static_cast<char>(cp));
+      else
+        out += utf8ToCp936(std::string_view(reinterpret_cast<const char *>(p), 2));
+      p += 2;
+    } else {
+      int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 1;
+      int have = 1;
+      while (have < len && p[have]) ++have;
+      std::string_view seq(reinterpret_cast<const char *>(p), static_cast<std::size_t>(have));
+      if (have == 3 && c == 0xEE && p[1] == 0x80 && p[2] < 0xA0)
+        out.push_back(static_cast<char>(p[2] & 0x1F));  // a carried control byte
+      else
+        out += utf8ToCp936(seq);
+      p += have;
+    }
+  }
+  if (out.size() > limit) out.resize(limit);
+}
+
+template <class Number>
+std::optional<Number> parseDecimal(std::string_view text) {
+  Number n{};
+  const char *end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, n);
+  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+  return n;
+}
+
+// The six fields and the file types they must have.
+struct FieldSpec {
+  std::string_view name;
+  std::string_view type;
+  bool isText;
+};
+constexpr FieldSpec kFieldSpecs[kFieldCount] = {
+    {"No", "i4", false},      {"Time", "time", false},     {"Value", "string", true},
+    {"Unit", "string", true}, {"V_Range", "string", true}, {"I_Range", "string", true}};
+
+int fieldIndex(std::string_view name) {
+  for (int i = 0; i < kFieldCount; ++i)
+    if (kFieldSpecs[i].name == name) return i;
+  return -1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- public writing
+
+std::string formatDatapacketTime(std::int32_t ms) {
+  if (ms < 0 || ms >= kMsPerDay) ms = 0;
+  int h = ms / 3'600'000, m = ms / 60'000 % 60, inMinute = ms % 60'000;
+  char t[] = {char('0' + h / 10),
+              char('0' + h % 10),
+              ':',
+              char('0' + m / 10),
+              char('0' + m % 10),
+              ':',
+              char('0' + inMinute / 10000),
+              char('0' + inMinute / 1000 % 10),
+              char('0' + inMinute / 100 % 10),
+              char('0' + inMinute / 10 % 10),
+              char('0' + inMinute % 10)};
+  return std::string(t, sizeof t);
+}
+
+std::optional<std::int32_t> parseDatapacketTime(std::string_view text) {
+  // h or hh, then :mm: and five digits
+  std::size_t colon = text.find(':');
+  if (colon == 0 || colon > 2 || text.size() != colon + 9 || text[colon + 3] != ':')
+    return std::nullopt;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (i != colon && i != colon + 3 && (text[i] < '0' || text[i] > '9')) return std::nullopt;
+  auto h = parseDecimal<int>(text.substr(0, colon));
+  auto m = parseDecimal<int>(text.substr(colon + 1, 2));
+  auto inMinute = parseDecimal<int>(text.substr(colon + 4));
+  if (!h || !m || !inMinute || *h > 23 || *m > 59 || *inMinute > 59'999) return std::nullopt;
+  return (*h * 60 + *m) * 60'000 + *inMinute;
+}
+
+void writeTableDatapacket(const ReadingTable &table, ByteSink &sink) {
+  BlockWriter out(sink);
+  out.put(kXmlDeclaration);
+  out.put("  ");
+  out.put(kMetadataStart);
+  putChangeLog(out, table.changeLog());
+  out.put("</METADATA>");
+  if (table.empty()) {
+    out.put("<ROWDATA/>");
+  } else {
+    out.put("<ROWDATA>");
+    for (std::size_t i = 0; i < table.rowCount(); ++i) putRow(out, table, i);
+    out.put("</ROWDATA>");
+  }
+  out.put("</DATAPACKET>");
+  out.flush();
+}
+
+std::string tableToDatapacket(const ReadingTable &table) {
+  std::string xml;
+  StringSink sink(xml);
+  writeTableDatapacket(table, sink);
+  return xml;
+}
+
+// ---------------------------------------------------------------- public reading
+
+struct DatapacketReader::Impl {
+  // The elements the reader cares about; everything else is passed over.
+  enum class Node : std::uint8_t { Other, Root, Metadata, Fields, Rowdata };
+  static constexpr int kTrackedDepth = 3;
+
+  struct FieldDef {
+    bool seen = false;
+    std::string type;
+    std::optional<std::string> width;
+  };
+
+  XML_Parser parser = nullptr;
+  ReadingTable table;
+  std::deque<ChangeLogEntry> log;
+  FieldDef defs[kFieldCount];
+  std::string failure;
+  std::string scratch;
+  int depth = 0;
+  Node open[kTrackedDepth] = {};
+  bool sawRoot = false;
+  bool finished = false;
+
+  Impl() {
+    parser = XML_ParserCreate(kByteEncodingName);
+    if (!parser) throw std::bad_alloc();
+    XML_SetUserData(parser, this);
+    XML_SetUnknownEncodingHandler(parser, byteEncoding, nullptr);
+    XML_SetElementHandler(parser, onStart, onEnd);
+    XML_SetStartDoctypeDeclHandler(parser, onDoctype);
+    XML_SetEntityDeclHandler(parser, onEntityDecl);
+    XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  }
+  ~Impl() { XML_ParserFree(parser); }
+
+  void fail(std::string why) {
+    if (failure.empty()) failure = std::move(why);
+    XML_StopParser(parser, XML_FALSE);
+  }
+
+  static void XMLCALL onDoctype(void *self, const XML_Char *, const XML_Char *, const XML_Char *,
+                                int) {
+    static_cast<Impl *>(self)->fail("document type declarations are not accepted");
+  }
+  static void XMLCALL onEntityDecl(void *self, const XML_Char *, int, const XML_Char *, int,
+                                   const XML_Char *, const XML_Char *, const XML_Char *,
+                                   const XML_Char *) {
+    static_cast<Impl *>(self)->fail("entity declarations are not accepted");
+  }
+  static void XMLCALL onStart(void *self, const XML_Char *name, const XML_Char **atts) {
+    static_cast<Impl *>(self)->start(name, atts);
+  }
+  static void XMLCALL onEnd(void *self, const XML_Char *) { --static_cast<Impl *>(self)->depth; }
+
+  void start(std::string_view name, const XML_Char **atts) {
+    int d = depth++;
+    Node parent = d == 0 ? Node::Other : d - 1 < kTrackedDepth ? open[d - 1] : Node::Other;
+    Node kind = Node::Other;
+    if (d == 0) {
+      if (name != "DATAPACKET") return fail("the root element is not DATAPACKET");
+      kind = Node::Root;
+      sawRoot = true;
+    } else if (parent == Node::Root && name == "METADATA") {
+      kind = Node::Metadata;
+    } else if (parent == Node::Root && name == "ROWDATA") {
+      if (!checkFields()) return;
+      kind = Node::Rowdata;
+    } else if (parent == Node::Metadata && name == "FIELDS") {
+      kind = Node::Fields;
+    } else if (parent == Node::Metadata && name == "PARAMS") {
+      readParams(atts);
+    } else if (parent == Node::Fields && name == "FIELD") {
+      readField(atts);
+    } else if (parent == Node::Rowdata && name == "ROW") {
+      readRow(atts);
+    }
+    if (d < kTrackedDepth) open[d] = kind;
+  }
+
+  void readField(const XML_Char **atts) {
+    std::string_view attrname, fieldtype;
+    const char *width = nullptr;
+    for (; *atts; atts += 2) {
+      std::string_view key = atts[0];
+      if (key == "attrname")
+        attrname = atts[1];
+      else if (key == "fieldtype")
+        fieldtype = atts[1];
+      else if (key == "WIDTH")
+        width = atts[1];
+    }
+    int i = fieldIndex(attrname);
+    if (i < 0) return;  // a further field: ignored
+    if (defs[i].seen) return fail("field " + std::string(attrname) + " is defined twice");
+    defs[i].seen = true;
+    defs[i].type = fieldtype;
+    if (width) defs[i].width = width;
+  }
+
+  bool checkFields() {
+    for (int i = 0; i < kFieldCount; ++i) {
+      const FieldSpec &spec = kFieldSpecs[i];
+      const FieldDef &def = defs[i];
+      bool ok = def.seen && def.type == spec.type && (!spec.isText || def.width == "20");
+      if (!ok) {
+        fail("field " + std::string(spec.name) + " is missing or of another type or width");
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void readParams(const XML_Char **atts) {
+    for (; *atts; atts += 2) {
+      if (std::string_view(atts[0]) != "CHANGE_LOG") continue;
+      if (!readChangeLog(atts[1])) return fail("the change log is not a list of number triples");
+    }
+  }
+
+  bool readChangeLog(std::string_view text) {
+    std::deque<ChangeLogEntry> entries;
+    std::uint32_t numbers[3];
+    int have = 0;
+    while (!text.empty()) {
+      std::size_t start = 0;
+      while (start < text.size() && static_cast<unsigned char>(text[start]) <= ' ') ++start;
+      text.remove_prefix(start);
+      if (text.empty()) break;
+      std::size_t end = 0;
+      while (end < text.size() && static_cast<unsigned char>(text[end]) > ' ') ++end;
+      auto n = parseDecimal<std::uint32_t>(text.substr(0, end));
+      if (!n) return false;
+      numbers[have++] = *n;
+      if (have == 3) {
+        entries.push_back({numbers[0], numbers[1], numbers[2]});
+        have = 0;
+      }
+      text.remove_prefix(end);
+    }
+    if (have != 0) return false;
+    log = std::move(entries);
+    return true;
+  }
+
+  void readRow(const XML_Char **atts) {
+    TableRow row;
+    std::uint8_t state = 0;
+    for (; *atts; atts += 2) {
+      std::string_view key = atts[0];
+      std::string_view value = atts[1];
+      if (key == "RowState") {
+        auto n = parseDecimal<std::uint8_t>(value);
+        if (!n) return fail("a RowState is not a number from 0 to 255");
+        state = *n;
+        continue;
+      }
+      switch (fieldIndex(key)) {
+        case 0:
+          row.no = parseDecimal<std::int32_t>(value);
+          if (!row.no) return fail("a No value is not a 32-bit whole number");
+          break;
+        case 1:
+          row.timeMs = parseDatapacketTime(value);
+          if (!row.timeMs) return fail("a Time value is not a time of day");
+          break;
+        case -1:
+          break;  // a further field
+        default:
+          utf8ToFileBytes(atts[1], scratch, kTextWidth);
+          row.text(kTextFields[fieldIndex(key) - 2].field) = scratch;
+      }
+    }
+    table.appendRowWithState(row, state);
+  }
+};
+
+DatapacketReader::DatapacketReader() : impl_(std::make_unique<Impl>()) {}
+DatapacketReader::~DatapacketReader() = default;
+
+bool DatapacketReader::feed(std::string_view bytes, bool last) {
+  Impl &d = *impl_;
+  if (!d.failure.empty()) return false;
+  if (d.finished) {
+    d.failure = "bytes after the end of the document";
+    return false;
+  }
+  // expat takes an int length; give it large input in pieces.
+  constexpr std::size_t kPiece = 1 << 20;
+  do {
+    std::size_t n = bytes.size() < kPiece ? bytes.size() : kPiece;
+    bool final = last && n == bytes.size();
+    if (XML_Parse(d.parser, bytes.data(), static_cast<int>(n), final) != XML_STATUS_OK) {
+      if (d.failure.empty()) d.failure = XML_ErrorString(XML_GetErrorCode(d.parser));
+      return false;
+    }
+    bytes.remove_prefix(n);
+  } while (!bytes.empty());
+  d.finished = last;
+  return true;
+}
+
+bool DatapacketReader::finishInto(ReadingTable &table) {
+  Impl &d = *impl_;
+  if (!d.failure.empty()) return false;
+  if (!d.finished) {
+    d.failure = "the document is incomplete";
+    return false;
+  }
+  if (!d.sawRoot || !d.checkFields()) return false;
+  d.table.setChangeLog(std::move(d.log));
+  table.replaceWith(std::move(d.table));
+  return true;
+}
+
+const std::string &DatapacketReader::failure() const {
+  return impl_->failure;
+}
+
+bool readTableDatapacket(std::string_view document, ReadingTable &table) {
+  DatapacketReader reader;
+  return reader.feed(document, true) && reader.finishInto(table);
+}
+
+}  // namespace vexal

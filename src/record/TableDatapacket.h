@@ -1,0 +1,58 @@
+#pragma once
+// The XML datapacket form of the reading table: field definitions, every row with its
+// change state, and the change log. Written by hand because its bytes are fixed; read with
+// expat. Texts are code page 936 bytes in both directions.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "record/ByteSink.h"
+#include "record/ReadingTable.h"
+
+namespace vexal {
+
+inline constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" standalone=\"yes\"?>";
+
+// Writes the whole document: declaration, two blanks, then the root element on one line.
+void writeTableDatapacket(const ReadingTable &table, ByteSink &sink);
+std::string tableToDatapacket(const ReadingTable &table);
+
+// The "time" form: hh:mm: and five digits of milliseconds within the minute.
+std::string formatDatapacketTime(std::int32_t ms);
+std::optional<std::int32_t> parseDatapacketTime(std::string_view text);
+
+// Reads a datapacket fed in pieces of any size. The rows go into a table of its own, so a
+// file that fails leaves the caller's table as it was.
+//
+// Bytes are taken one for one as characters (a single-byte encoding), so code page 936
+// texts come back unchanged whatever the document declares. Control bytes that the writer
+// copies unchanged (and that XML would otherwise refuse) are read back as themselves.
+// Document type declarations are refused, so no entity is ever defined or expanded.
+class DatapacketReader {
+ public:
+  DatapacketReader();
+  ~DatapacketReader();
+  DatapacketReader(const DatapacketReader &) = delete;
+  DatapacketReader &operator=(const DatapacketReader &) = delete;
+
+  // The next bytes of the document; `last` marks the end. False once the document failed.
+  bool feed(std::string_view bytes, bool last);
+  // After the last piece: moves rows, states and change log into `table` (sequence numbers
+  // follow file order). False, leaving `table` untouched, when the document failed or is
+  // not a complete datapacket with the six fields.
+  bool finishInto(ReadingTable &table);
+  // Why the document failed (for diagnostics); empty while it has not.
+  const std::string &failure() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Reads a whole document held in memory; see DatapacketReader.
+bool readTableDatapacket(std::string_view document, ReadingTable &table);
+
+}  // namespace vexal

@@ -1,0 +1,70 @@
+#pragma once
+// The tab-separated text form of the reading table: a header line with the grid's column
+// titles, then one line per row with the fields No, Time, Value, Unit, V_Range, I_Range.
+// Bytes as held in the table (code page 936), no byte-order mark, CR LF after every line,
+// nothing quoted or escaped.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "record/ByteSink.h"
+#include "record/ReadingTable.h"
+
+namespace vexal {
+
+inline constexpr std::string_view kTextHeader =
+    "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark";
+inline constexpr std::string_view kLineEnd = "\r\n";
+// Written for a field other than No that is empty or has no value.
+inline constexpr std::string_view kNullText = "NULL";
+inline constexpr std::size_t kTextFileFields = 6;
+
+// Calls `piece(std::string_view)` for each piece of `text` between occurrences of
+// `delimiter`: n delimiters give n + 1 pieces, some of them possibly empty. Stops early when
+// `piece` returns false. An empty delimiter occurs nowhere, so the text is one piece.
+template <class PieceFn>
+void forEachPiece(std::string_view text, std::string_view delimiter, PieceFn piece) {
+  if (delimiter.empty()) {
+    piece(text);
+    return;
+  }
+  for (;;) {
+    std::size_t at = text.find(delimiter);
+    if (at == std::string_view::npos) {
+      piece(text);
+      return;
+    }
+    if (!piece(text.substr(0, at))) return;
+    text.remove_prefix(at + delimiter.size());
+  }
+}
+
+// Drops leading and trailing bytes of code 32 or less.
+std::string_view trimControls(std::string_view text);
+
+// A decimal whole number within the 32-bit signed range, with an optional sign and
+// surrounding blanks. Anything else gives nothing.
+std::optional<std::int32_t> parseWholeNumber(std::string_view text);
+
+// Writes the header line and every row, in table order.
+void writeTableText(const ReadingTable &table, ByteSink &sink);
+std::string tableToText(const ReadingTable &table);
+
+struct TextReadResult {
+  bool ok = true;
+  std::size_t rowsAdded = 0;   // the row of a failing line included
+  std::size_t failedLine = 0;  // 1-based line of the file that failed, when !ok
+};
+
+// Appends the rows of a text file's bytes to `table` (change state 4 each). The first line
+// is skipped whatever it holds; CR, LF or CR LF end a line. A line fails when it is wholly
+// empty, has more than six fields, or a field does not convert; the rows before it stay,
+// and so does its own row with the fields assigned before the failing one. An empty No
+// field and "NULL" in the Time field give fields without a value; other texts, "NULL"
+// included, are kept as they are (cut to 20 bytes).
+TextReadResult appendTableText(std::string_view fileBytes, ReadingTable &table);
+
+}  // namespace vexal
