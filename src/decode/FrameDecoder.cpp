@@ -92,11 +92,13 @@ constexpr int kAnnunciatorOrder[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 39, 40, 29, 20, 
 
 // Bar-graph characters 1 to 7: the segment each bit (0..3) lights.
 constexpr int kBarBits[7][4] = {
-    {6, 5, 4, 3}, {7, 8, 9, 10}, {14, 13, 12, 11}, {15, 16, 17, 18},
+    {6, 5, 4, 3},     {7, 8, 9, 10},    {14, 13, 12, 11}, {15, 16, 17, 18},
     {22, 21, 20, 19}, {23, 24, 25, 26}, {30, 29, 28, 27},
 };
 
-std::string withOhm(const char *prefix) { return std::string(prefix) + std::string(kOhm); }
+std::string withOhm(const char *prefix) {
+  return std::string(prefix) + std::string(kOhm);
+}
 
 }  // namespace
 
@@ -106,7 +108,9 @@ int FrameDecoder::HexNibbleValue(char ch) {
   return v;
 }
 
-DigitCode FrameDecoder::MainDigitTable(std::string_view key) { return lookup(kMainTable, key); }
+DigitCode FrameDecoder::MainDigitTable(std::string_view key) {
+  return lookup(kMainTable, key);
+}
 
 DigitCode FrameDecoder::VoltageDigitTable(std::string_view key) {
   return lookup(kVoltageTable, key);
@@ -137,8 +141,10 @@ void FrameDecoder::ShowDataKorv(std::string_view frame) {
     const char key[2] = {frame[pos.keyFirst - 1], frame[pos.keySecond - 1]};
     const std::string_view k(key, 2);
     DigitCode code = pos.voltage ? VoltageDigitTable(k) : MainDigitTable(k);
-    if (p < 4) decodeValuePosition(p, code);
-    else decodeOtherPosition(p, code);
+    if (p < 4)
+      decodeValuePosition(p, code);
+    else
+      decodeOtherPosition(p, code);
   }
   if (!dcFlag_ && !acFlag_) chooseFunctionFromTestVoltage();
   if (minusFlag_) reading_.ValueText.insert(0, "-");
@@ -212,7 +218,8 @@ void FrameDecoder::applyAnnunciatorBit(int c, int bit) {
       return;
     }
     case 38:
-      if (bit == 0) panel_.show(E::IMmike);
+      if (bit == 0)
+        panel_.show(E::IMmike);
       else if (bit == 2) {
         panel_.show(E::labp1);
         reading_.ModeText = "PI";

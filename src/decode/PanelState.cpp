@@ -13,7 +13,9 @@ constexpr std::string_view kNames[] = {
 static_assert(std::size(kNames) == kElementCount);
 }  // namespace
 
-std::string_view elementName(Element e) { return kNames[static_cast<std::size_t>(e)]; }
+std::string_view elementName(Element e) {
+  return kNames[static_cast<std::size_t>(e)];
+}
 
 std::optional<Element> elementByName(std::string_view name) {
   for (std::size_t i = 0; i < kElementCount; ++i)

@@ -10,26 +10,28 @@
 namespace vexal {
 
 // Digit elements, in decoding order.
-#define VEXAL_DIGIT_ELEMENTS(X)                                                               \
-  X(LabelA) X(LabelB) X(LabelC) X(LabelD) X(Label3) X(Label7) X(Label10) X(Label9) X(H_Time1) \
-  X(H_Time2) X(M_Time1) X(M_Time2) X(stor2)
+#define VEXAL_DIGIT_ELEMENTS(X)                                                                \
+  X(LabelA)                                                                                    \
+  X(LabelB) X(LabelC) X(LabelD) X(Label3) X(Label7) X(Label10) X(Label9) X(H_Time1) X(H_Time2) \
+      X(M_Time1) X(M_Time2) X(stor2)
 
 // Sign elements that every decoded frame clears before setting them from its bits.
-#define VEXAL_CLEARABLE_SIGNS(X)                                                               \
-  X(Bar0) X(BAR1) X(bar2) X(bar3) X(bar4) X(bar5) X(bar6) X(bar7) X(bar8) X(bar9) X(bar10)     \
-  X(bar11) X(bar12) X(bar13) X(bar14) X(bar15) X(bar16) X(bar17) X(bar18) X(bar19) X(bar20)    \
-  X(bar21) X(bar22) X(bar23) X(bar24) X(bar25) X(bar26) X(bar27) X(bar28) X(bar29) X(bar30)    \
-  X(LabelF) X(Point1) X(Point2) X(Point3) X(Labv) X(Labo) X(Labmo1) X(Labgo1) X(Labto)         \
-  X(labdc) X(Shape1) X(Shape2) X(Shape3) X(Shape4) X(labt) X(labac) X(labmo) X(Labgo)          \
-  X(danger) X(Labng) X(Labgood) X(Label4) X(Labclr) X(Labtime) X(T_dPoint1) X(labCOMP)         \
-  X(LabFUL) X(stor1) X(power) X(labs1) X(labs2) X(labs3) X(labTIME1) X(labtime2) X(labsave)    \
-  X(labLoad) X(labp1) X(IMoff) X(IMmike) X(IGPower) X(powerV1) X(powerv2) X(powerv3)
+#define VEXAL_CLEARABLE_SIGNS(X)                                                                   \
+  X(Bar0)                                                                                          \
+  X(BAR1) X(bar2) X(bar3) X(bar4) X(bar5) X(bar6) X(bar7) X(bar8) X(bar9) X(bar10) X(bar11)        \
+      X(bar12) X(bar13) X(bar14) X(bar15) X(bar16) X(bar17) X(bar18) X(bar19) X(bar20) X(bar21)    \
+          X(bar22) X(bar23) X(bar24) X(bar25) X(bar26) X(bar27) X(bar28) X(bar29) X(bar30)         \
+              X(LabelF) X(Point1) X(Point2) X(Point3) X(Labv) X(Labo) X(Labmo1) X(Labgo1) X(Labto) \
+                  X(labdc) X(Shape1) X(Shape2) X(Shape3) X(Shape4) X(labt) X(labac) X(labmo)       \
+                      X(Labgo) X(danger) X(Labng) X(Labgood) X(Label4) X(Labclr) X(Labtime)        \
+                          X(T_dPoint1) X(labCOMP) X(LabFUL) X(stor1) X(power) X(labs1) X(labs2)    \
+                              X(labs3) X(labTIME1) X(labtime2) X(labsave) X(labLoad) X(labp1)      \
+                                  X(IMoff) X(IMmike) X(IGPower) X(powerV1) X(powerv2) X(powerv3)
 
 // Sign elements that a frame never clears.
 #define VEXAL_FIXED_SIGNS(X) X(KD) X(rsUSB) X(CONok) X(CONokN)
 
-#define VEXAL_ALL_ELEMENTS(X) \
-  VEXAL_DIGIT_ELEMENTS(X) VEXAL_CLEARABLE_SIGNS(X) VEXAL_FIXED_SIGNS(X)
+#define VEXAL_ALL_ELEMENTS(X) VEXAL_DIGIT_ELEMENTS(X) VEXAL_CLEARABLE_SIGNS(X) VEXAL_FIXED_SIGNS(X)
 
 enum class Element : unsigned char {
 #define VEXAL_ENUM_ENTRY(name) name,

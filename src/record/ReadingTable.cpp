@@ -7,10 +7,14 @@ namespace vexal {
 
 std::optional<std::string> &TableRow::text(Field f) {
   switch (f) {
-    case Field::Value: return value;
-    case Field::Unit: return unit;
-    case Field::VRange: return vRange;
-    default: return iRange;
+    case Field::Value:
+      return value;
+    case Field::Unit:
+      return unit;
+    case Field::VRange:
+      return vRange;
+    default:
+      return iRange;
   }
 }
 
@@ -19,7 +23,9 @@ const std::optional<std::string> &TableRow::text(Field f) const {
 }
 
 namespace {
-std::string_view cut(std::string_view s) { return s.substr(0, std::min(s.size(), kTextWidth)); }
+std::string_view cut(std::string_view s) {
+  return s.substr(0, std::min(s.size(), kTextWidth));
+}
 }  // namespace
 
 std::uint32_t ReadingTable::intern(const std::optional<std::string> &text) {
@@ -89,10 +95,14 @@ std::optional<std::string_view> ReadingTable::text(std::size_t row, Field f) con
     case Field::Value:
       if (r.valueLen == kNoValue) return std::nullopt;
       return std::string_view(r.value, r.valueLen);
-    case Field::Unit: return pooled(r.unit);
-    case Field::VRange: return pooled(r.vRange);
-    case Field::IRange: return pooled(r.iRange);
-    default: return std::nullopt;
+    case Field::Unit:
+      return pooled(r.unit);
+    case Field::VRange:
+      return pooled(r.vRange);
+    case Field::IRange:
+      return pooled(r.iRange);
+    default:
+      return std::nullopt;
   }
 }
 
@@ -108,8 +118,10 @@ TableRow ReadingTable::row(std::size_t i) const {
 void ReadingTable::clear() {
   rows_.clear();
   log_.clear();
-  if (suspended_) changedWhileSuspended_ = true;
-  else if (observer_) observer_->tableReset();
+  if (suspended_)
+    changedWhileSuspended_ = true;
+  else if (observer_)
+    observer_->tableReset();
 }
 
 void ReadingTable::replaceWith(ReadingTable &&other) {
@@ -120,13 +132,17 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   other.clear();
   other.pool_.assign(1, std::string());
   other.poolIndex_.clear();
-  if (suspended_) changedWhileSuspended_ = true;
-  else if (observer_) observer_->tableReset();
+  if (suspended_)
+    changedWhileSuspended_ = true;
+  else if (observer_)
+    observer_->tableReset();
 }
 
 void ReadingTable::notifyAppended(std::size_t first) {
-  if (suspended_) changedWhileSuspended_ = true;
-  else if (observer_) observer_->rowsAppended(first, 1);
+  if (suspended_)
+    changedWhileSuspended_ = true;
+  else if (observer_)
+    observer_->rowsAppended(first, 1);
 }
 
 void ReadingTable::resumeUpdates() {

@@ -66,7 +66,9 @@ class ReadingTable {
   TableRow row(std::size_t row) const;
   std::uint8_t rowState(std::size_t row) const { return rows_[row].state; }
   // Rows are numbered 1, 2, 3 ... in table order.
-  std::uint32_t sequenceNumber(std::size_t row) const { return static_cast<std::uint32_t>(row + 1); }
+  std::uint32_t sequenceNumber(std::size_t row) const {
+    return static_cast<std::uint32_t>(row + 1);
+  }
 
   const std::deque<ChangeLogEntry> &changeLog() const { return log_; }
   void setChangeLog(std::deque<ChangeLogEntry> log) { log_ = std::move(log); }

@@ -8,12 +8,18 @@ namespace vexal {
 
 std::int32_t maxRecordsFor(RecordLimit limit) {
   switch (limit) {
-    case RecordLimit::k1000: return 1000;
-    case RecordLimit::k5000: return 5000;
-    case RecordLimit::k10000: return 10000;
-    case RecordLimit::k50000: return 50000;
-    case RecordLimit::k100000: return 100000;
-    case RecordLimit::Limitless: return 10'000'000;
+    case RecordLimit::k1000:
+      return 1000;
+    case RecordLimit::k5000:
+      return 5000;
+    case RecordLimit::k10000:
+      return 10000;
+    case RecordLimit::k50000:
+      return 50000;
+    case RecordLimit::k100000:
+      return 100000;
+    case RecordLimit::Limitless:
+      return 10'000'000;
   }
   return 10000;
 }

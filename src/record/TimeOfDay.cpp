@@ -23,8 +23,8 @@ locale_t environmentLocale() {
 
 // Drops time-zone conversions (%Z, %z) and the blanks before them.
 std::string withoutTimeZone(std::string fmt) {
-  for (std::size_t p; (p = fmt.find("%Z")) != std::string::npos ||
-                      (p = fmt.find("%z")) != std::string::npos;) {
+  for (std::size_t p;
+       (p = fmt.find("%Z")) != std::string::npos || (p = fmt.find("%z")) != std::string::npos;) {
     std::size_t start = p;
     while (start > 0 && fmt[start - 1] == ' ') --start;
     fmt.erase(start, p + 2 - start);
@@ -81,9 +81,12 @@ std::optional<std::int32_t> parsePlain(std::string_view s) {
     const char *am = nl_langinfo_l(AM_STR, environmentLocale());
     const char *pm = nl_langinfo_l(PM_STR, environmentLocale());
     bool isPm;
-    if (equalsNoCase(s, "PM") || (pm && *pm && s == pm)) isPm = true;
-    else if (equalsNoCase(s, "AM") || (am && *am && s == am)) isPm = false;
-    else return std::nullopt;
+    if (equalsNoCase(s, "PM") || (pm && *pm && s == pm))
+      isPm = true;
+    else if (equalsNoCase(s, "AM") || (am && *am && s == am))
+      isPm = false;
+    else
+      return std::nullopt;
     if (h < 1 || h > 12) return std::nullopt;
     h = h % 12 + (isPm ? 12 : 0);
   }
@@ -107,13 +110,13 @@ std::size_t formatLongTime(std::int32_t ms, char *out, std::size_t capacity) {
   int secs = ms / 1000;
   if (longTimeFormat() == "%H:%M:%S" && capacity >= 9) {
     int h = secs / 3600, m = secs / 60 % 60, s = secs % 60;
-    const char t[] = {char('0' + h / 10), char('0' + h % 10), ':', char('0' + m / 10),
-                      char('0' + m % 10), ':',               char('0' + s / 10),
-                      char('0' + s % 10)};
+    const char t[] = {char('0' + h / 10), char('0' + h % 10), ':',
+                      char('0' + m / 10), char('0' + m % 10), ':',
+                      char('0' + s / 10), char('0' + s % 10)};
     std::memcpy(out, t, 8);
     return 8;
   }
-  struct tm tm{};
+  struct tm tm {};
   tm.tm_hour = secs / 3600;
   tm.tm_min = secs / 60 % 60;
   tm.tm_sec = secs % 60;
@@ -133,7 +136,7 @@ std::optional<std::int32_t> parseTimeOfDay(std::string_view text) {
   if (auto t = parsePlain(s)) return t;
   // The locale's own form, for formats the plain reader does not know.
   std::string copy(s);
-  struct tm tm{};
+  struct tm tm {};
   const char *end = strptime_l(copy.c_str(), longTimeFormat().c_str(), &tm, environmentLocale());
   if (!end || *trim(end).data() != '\0') return std::nullopt;
   if (tm.tm_hour < 0 || tm.tm_hour > 23 || tm.tm_min < 0 || tm.tm_min > 59 || tm.tm_sec < 0 ||
@@ -154,7 +157,7 @@ std::int32_t SystemClock::timeOfDayMs() {
   using namespace std::chrono;
   auto now = system_clock::now();
   std::time_t t = system_clock::to_time_t(now);
-  struct tm local{};
+  struct tm local {};
   localtime_r(&t, &local);
   auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
   return ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +

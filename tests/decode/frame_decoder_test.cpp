@@ -96,17 +96,15 @@ TEST_F(FrameDecoderTest, DcAndAcOverrideTheTestVoltageAndHideTheBarGraph) {
 }
 
 TEST_F(FrameDecoderTest, BlankDashLAndUnknownMainDigits) {
-  std::string blank = withKey(withKey(withKey(withKey(kWorked, 22, 21, "00"), 24, 23, "00"),
-                                      26, 25, "00"),
-                              28, 27, "00");
+  std::string blank = withKey(
+      withKey(withKey(withKey(kWorked, 22, 21, "00"), 24, 23, "00"), 26, 25, "00"), 28, 27, "00");
   decoder.ShowDataKorv(withChar(blank, 8, '4'));
   EXPECT_EQ(reading.ValueText, "-");
   EXPECT_FALSE(shown(E::LabelA) || shown(E::LabelB) || shown(E::LabelC) || shown(E::LabelD));
   EXPECT_EQ(hooks.records, 0);
 
-  std::string dashes = withKey(withKey(withKey(withKey(kWorked, 22, 21, "02"), 24, 23, "02"),
-                                       26, 25, "02"),
-                               28, 27, "02");
+  std::string dashes = withKey(
+      withKey(withKey(withKey(kWorked, 22, 21, "02"), 24, 23, "02"), 26, 25, "02"), 28, 27, "02");
   decoder.ShowDataKorv(dashes);
   EXPECT_EQ(reading.ValueText, "");
   EXPECT_EQ(panel.digit(E::LabelA), '-');
@@ -125,9 +123,8 @@ TEST_F(FrameDecoderTest, BlankDashLAndUnknownMainDigits) {
 }
 
 TEST_F(FrameDecoderTest, UnknownKeyOnHiddenDigitsStillCountsOnlyVisibleDigits) {
-  std::string unknown = withKey(withKey(withKey(withKey(kWorked, 22, 21, "00"), 24, 23, "00"),
-                                        26, 25, "00"),
-                                28, 27, "00");
+  std::string unknown = withKey(
+      withKey(withKey(withKey(kWorked, 22, 21, "00"), 24, 23, "00"), 26, 25, "00"), 28, 27, "00");
   decoder.ShowDataKorv(unknown);
   decoder.ShowDataKorv(withKey(unknown, 22, 21, "80"));
   EXPECT_EQ(hooks.records, 0);

@@ -1,0 +1,63 @@
+#include "PanelJson.h"
+
+#include <cstdio>
+
+#include "record/Cp936.h"
+
+namespace vexal {
+
+namespace {
+
+void appendJsonString(std::string &out, std::string_view utf8) {
+  out += '"';
+  for (char ch : utf8) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += ch;
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+
+std::string panelJson(const PanelState &panel, const Reading &reading, bool recorded) {
+  std::string out = "{\"value\":";
+  appendJsonString(out, cp936ToUtf8(reading.ValueText));
+  out += ",\"unit\":";
+  appendJsonString(out, cp936ToUtf8(reading.UnitText));
+  out += ",\"function\":";
+  appendJsonString(out, cp936ToUtf8(reading.FunctionText));
+  out += ",\"mode\":";
+  appendJsonString(out, cp936ToUtf8(reading.ModeText));
+  out += ",\"recorded\":";
+  out += recorded ? "true" : "false";
+  out += ",\"visible\":[";
+  bool first = true;
+  for (std::size_t i = 0; i < kElementCount; ++i) {
+    auto e = static_cast<Element>(i);
+    if (!panel.visible(e)) continue;
+    if (!first) out += ',';
+    first = false;
+    appendJsonString(out, elementName(e));
+  }
+  out += "],\"digits\":{";
+  for (std::size_t i = 0; i < kDigitElementCount; ++i) {
+    auto e = static_cast<Element>(i);
+    if (i) out += ',';
+    appendJsonString(out, elementName(e));
+    out += ':';
+    appendJsonString(out, std::string(1, panel.digit(e)));
+  }
+  out += "}}";
+  return out;
+}
+
+}  // namespace vexal

@@ -1,0 +1,57 @@
+#include "ReplayFiles.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "record/DataFiles.h"
+#include "record/TableTextFile.h"
+
+namespace vexal {
+
+namespace {
+
+// Command-line form of the program's message boxes: only failures are said, on stderr.
+class StderrReporter : public DataFileReporter {
+ public:
+  explicit StderrReporter(std::string successText) : successText_(std::move(successText)) {}
+  void showMessage(const std::string &text) override {
+    if (text != successText_) std::cerr << text << "\n";
+  }
+  void showLoadFailed() override { std::cerr << kLoadFailedText << "\n"; }
+
+ private:
+  std::string successText_;
+};
+
+class StdoutSink : public ByteSink {
+ public:
+  void write(std::string_view bytes) override {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
+      throw EFileError("Cannot write to standard output");
+  }
+};
+
+}  // namespace
+
+bool openDataFile(const std::string &path, ReadingTable &table) {
+  StderrReporter reporter("");
+  return LoadFileToTable(path, table, reporter);
+}
+
+bool saveDataFile(const std::string &path, const ReadingTable &table) {
+  StderrReporter reporter(saveSucceededText(path));
+  try {
+    return SaveTableToFile(table, path, reporter);
+  } catch (const EFileError &e) {
+    std::cerr << e.what() << "\n";
+    return false;
+  }
+}
+
+void writeTableToStdout(const ReadingTable &table) {
+  StdoutSink sink;
+  writeTableText(table, sink);
+  std::fflush(stdout);
+}
+
+}  // namespace vexal

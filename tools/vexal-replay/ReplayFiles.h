@@ -1,0 +1,21 @@
+#pragma once
+// The replay tool's use of the data files: open before the replay, save or print after it.
+
+#include <string>
+
+#include "record/ReadingTable.h"
+
+namespace vexal {
+
+// Loads a data file into the table (text files add rows, XML files replace them). On
+// failure says "Failed to Load File!" on stderr and returns false.
+bool openDataFile(const std::string &path, ReadingTable &table);
+
+// Saves the table; on failure prints the program's message on stderr and returns false.
+// Success messages are not printed.
+bool saveDataFile(const std::string &path, const ReadingTable &table);
+
+// The table as tab-separated text on standard output.
+void writeTableToStdout(const ReadingTable &table);
+
+}  // namespace vexal

@@ -1,0 +1,215 @@
+// vexal-replay: plays a capture of cable input reports through the same assembler, decoder
+// and recorder as the program, on a virtual clock, and writes the resulting reading table.
+//
+//   vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]
+//                [--open FILE]... [--out FILE] [--panel] CAPTURE
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PanelJson.h"
+#include "ReplayFiles.h"
+#include "app/MeterPipeline.h"
+#include "link/CaptureFormat.h"
+
+namespace {
+
+using namespace vexal;
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
+    "                    [--open FILE]... [--out FILE] [--panel] CAPTURE\n"
+    "CAPTURE is a capture file ('-' for standard input): lines 'R hh  hh hh ...' (one\n"
+    "input report), 'W ms' (time passes), blank lines and '#' comments.\n";
+
+struct Options {
+  std::optional<std::string> decimal;
+  bool noRepeat = false;
+  std::optional<std::string> sampling;
+  std::optional<std::int32_t> limit;
+  std::vector<std::string> opens;
+  std::optional<std::string> out;
+  bool panel = false;
+  std::string capture;
+};
+
+// The wall clock as the replay sees it: virtual milliseconds from 00:00:00.000.
+struct VirtualClock : Clock {
+  std::uint64_t now = 0;
+  std::int32_t timeOfDayMs() override { return static_cast<std::int32_t>(now % kMsPerDay); }
+};
+
+bool parseInt32(const std::string &text, std::int32_t &value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+std::optional<Options> parseOptions(int argc, char **argv) {
+  Options o;
+  bool haveCapture = false;
+  auto value = [&](int &i) -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    const char *v = nullptr;
+    if (arg == "--no-repeat") {
+      o.noRepeat = true;
+    } else if (arg == "--panel") {
+      o.panel = true;
+    } else if (arg == "--decimal" || arg == "--sampling" || arg == "--limit" || arg == "--open" ||
+               arg == "--out") {
+      if (!(v = value(i))) {
+        std::cerr << "vexal-replay: " << arg << " needs a value\n";
+        return std::nullopt;
+      }
+      if (arg == "--decimal")
+        o.decimal = v;
+      else if (arg == "--sampling")
+        o.sampling = v;
+      else if (arg == "--open")
+        o.opens.push_back(v);
+      else if (arg == "--out")
+        o.out = v;
+      else {
+        std::int32_t n;
+        if (!parseInt32(v, n)) {
+          std::cerr << "vexal-replay: --limit '" << v << "' is not a whole number\n";
+          return std::nullopt;
+        }
+        o.limit = n;
+      }
+    } else if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if ((arg.size() > 1 && arg[0] == '-') || haveCapture) {
+      std::cerr << "vexal-replay: unexpected argument '" << arg << "'\n";
+      return std::nullopt;
+    } else {
+      o.capture = arg;
+      haveCapture = true;
+    }
+  }
+  if (!haveCapture) {
+    std::cerr << "vexal-replay: no capture given\n";
+    return std::nullopt;
+  }
+  if (o.decimal && o.decimal->size() > 9) {
+    std::cerr << "vexal-replay: --decimal takes at most 9 bytes\n";
+    return std::nullopt;
+  }
+  return o;
+}
+
+// Sets the recording tool bar and the decimal separator as the options say; the rest is the
+// program's start-up state.
+bool applyOptions(const Options &o, MeterPipeline &pipe) {
+  pipe.decoder.setDecimalSeparator(o.decimal ? *o.decimal : localeDecimalSeparator());
+  if (o.noRepeat) pipe.recorder.setRepeatSet(false);
+  if (o.sampling) {
+    // As if typed into the box: the countdown starts from the new value.
+    try {
+      pipe.recorder.RecordSITimeChange(*o.sampling);
+    } catch (const EConvertError &e) {
+      std::cerr << "vexal-replay: --sampling: " << e.what() << "\n";
+      return false;
+    }
+    pipe.recorder.setRecordSI(true);
+  }
+  if (o.limit) pipe.recorder.MaxRecords = *o.limit;
+  return true;
+}
+
+class Replay {
+ public:
+  Replay(MeterPipeline &pipe, VirtualClock &clock, bool panel) : pipe_(pipe), clock_(clock) {
+    pipe_.onLinkHold = [this] { holdPending_ = true; };
+    if (panel)
+      pipe_.onFrameDecoded = [this](bool recorded) {
+        std::string line = panelJson(pipe_.panel, pipe_.reading, recorded);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+      };
+  }
+
+  // Plays the capture; returns false (after saying why) on a line it cannot read.
+  bool run(std::istream &in) {
+    std::string line;
+    for (std::uint64_t lineNo = 1; std::getline(in, line); ++lineNo) {
+      CaptureItem item = parseCaptureLine(line);
+      if (auto *error = std::get_if<CaptureError>(&item)) {
+        std::fflush(stdout);
+        std::cerr << "line " << lineNo << ": " << error->what << "\n";
+        return false;
+      }
+      runDueTicks();
+      if (auto *report = std::get_if<CaptureReport>(&item))
+        play(*report);
+      else if (auto *wait = std::get_if<CaptureWait>(&item))
+        clock_.now += wait->ms;
+    }
+    return true;
+  }
+
+ private:
+  // The sampling timer ticks at every whole second of virtual time.
+  void runDueTicks() {
+    while (nextTick_ <= clock_.now) {
+      pipe_.recorder.SampInterTimeTimer();
+      nextTick_ += 1000;
+    }
+  }
+
+  void play(const CaptureReport &report) {
+    holdPending_ = false;
+    pipe_.ReadLusk(report.reportId, report.data.data(),
+                   static_cast<std::uint16_t>(report.data.size()));
+    // The link holds its reading thread for 500 ms after a decoded frame.
+    if (holdPending_) clock_.now += 500;
+  }
+
+  MeterPipeline &pipe_;
+  VirtualClock &clock_;
+  std::uint64_t nextTick_ = 1000;
+  bool holdPending_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  std::optional<Options> options = parseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  std::ifstream file;
+  std::istream *in = &std::cin;
+  if (options->capture != "-") {
+    file.open(options->capture, std::ios::binary);
+    if (!file) {
+      std::cerr << "vexal-replay: cannot open capture '" << options->capture << "'\n";
+      return kExitFailed;
+    }
+    in = &file;
+  }
+
+  VirtualClock clock;
+  MeterPipeline pipe(clock);
+  if (!applyOptions(*options, pipe)) return kExitUsage;
+  for (const std::string &path : options->opens)
+    if (!openDataFile(path, pipe.cds1)) return kExitFailed;
+
+  Replay replay(pipe, clock, options->panel);
+  if (!replay.run(*in)) return kExitUsage;
+  std::fflush(stdout);
+
+  if (options->out) return saveDataFile(*options->out, pipe.cds1) ? 0 : kExitFailed;
+  if (!options->panel) writeTableToStdout(pipe.cds1);
+  return 0;
+}
