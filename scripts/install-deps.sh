@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
   python3
+  qemu-system-x86 busybox-static cpio kmod
 )
 
 as_root() {
