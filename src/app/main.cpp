@@ -1,0 +1,71 @@
+// Program entry: the application titled "Vexal", its main window, and the message loop whose
+// error box shows any exception that escapes a handler.
+
+#include <QIcon>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/ErrorText.h"
+#include "app/ProcessClock.h"
+#include "app/qt/ErrorBox.h"
+#include "app/qt/FrmTest.h"
+
+namespace {
+
+// For the start-up timing check only: with VEXAL_STARTUP_PROBE set, the program prints how
+// long after the process start the main window's first frame was shown, and ends.
+class StartupProbe : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Paint && !reported_) {
+      reported_ = true;
+      // Queued: runs once the painted frame has been handed to the screen.
+      QTimer::singleShot(0, this, [] {
+        const auto ms = vexal::msSinceProcessStart();
+        std::printf("first frame shown %.0f ms after process start\n", ms ? *ms : -1.0);
+        std::fflush(stdout);
+        QCoreApplication::quit();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool reported_ = false;
+};
+
+void centreOnDesktop(QWidget &window) {
+  const QScreen *screen = window.screen();
+  if (!screen) return;
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  // The window icon lives in the GUI library's resources.
+  Q_INIT_RESOURCE(vexal);
+  vexal::VexalApplication app(argc, argv);
+  app.setApplicationName(QString::fromUtf8(vexal::kAppTitle.data(), vexal::kAppTitle.size()));
+  app.setDesktopFileName(QStringLiteral("vexal"));
+  app.setWindowIcon(QIcon(QStringLiteral(":/vexal/vexal.svg")));
+
+  vexal::TFrmTest FrmTest;
+  app.setErrorDialogs(&FrmTest.dialogs());
+  QObject::connect(&FrmTest, &vexal::TFrmTest::endRequested, &app, &QCoreApplication::quit,
+                   Qt::QueuedConnection);
+
+  StartupProbe probe;
+  if (std::getenv("VEXAL_STARTUP_PROBE")) FrmTest.installEventFilter(&probe);
+
+  centreOnDesktop(FrmTest);
+  FrmTest.show();
+  return app.exec();
+}

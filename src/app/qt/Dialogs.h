@@ -1,0 +1,79 @@
+#pragma once
+// Message boxes and file dialogs of the main window, behind one small interface: the
+// program uses the toolkit's dialogs, tests answer from a script without a person.
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+class QFileDialog;
+class QWidget;
+
+namespace vexal {
+
+enum class BoxIcon { None, Information, Question, Error };
+enum class BoxButtons { Ok, YesNo };
+enum class BoxAnswer { Ok, Yes, No };
+
+struct MessageBoxRequest {
+  QString title;
+  QString text;
+  BoxIcon icon = BoxIcon::None;
+  BoxButtons buttons = BoxButtons::Ok;
+  bool operator==(const MessageBoxRequest &) const = default;
+};
+
+enum class FileDialogMode { Save, Open };
+
+struct FileDialogRequest {
+  FileDialogMode mode = FileDialogMode::Open;
+  QStringList nameFilters;  // the first one is selected
+  QString defaultSuffix;    // added to a name typed without an extension; empty for none
+  QString fileName;         // preselected name; empty for none
+  bool confirmOverwrite = false;
+  bool acceptMissingFile = false;  // an open dialog that takes names of absent files
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual BoxAnswer messageBox(const MessageBoxRequest &request) = 0;
+  // The chosen path, or nothing when the user cancels.
+  virtual std::optional<QString> fileDialog(const FileDialogRequest &request) = 0;
+};
+
+// The toolkit's modal dialogs, parented to a window.
+class QtDialogs : public Dialogs {
+ public:
+  explicit QtDialogs(QWidget *parent = nullptr) : parent_(parent) {}
+  void setParent(QWidget *parent) { parent_ = parent; }
+
+  BoxAnswer messageBox(const MessageBoxRequest &request) override;
+  std::optional<QString> fileDialog(const FileDialogRequest &request) override;
+
+  // The dialog that fileDialog() shows, set up from the request (not shown yet).
+  static QFileDialog *makeFileDialog(const FileDialogRequest &request, QWidget *parent);
+
+ private:
+  QWidget *parent_;
+};
+
+// Answers from queues filled by a test and records every request. An empty queue answers
+// a message box with its first button (OK or Yes) and cancels a file dialog.
+class ScriptedDialogs : public Dialogs {
+ public:
+  BoxAnswer messageBox(const MessageBoxRequest &request) override;
+  std::optional<QString> fileDialog(const FileDialogRequest &request) override;
+
+  void answerNextBox(BoxAnswer answer) { boxAnswers.push_back(answer); }
+  void chooseNextFile(std::optional<QString> path) { fileAnswers.push_back(std::move(path)); }
+
+  std::deque<BoxAnswer> boxAnswers;
+  std::deque<std::optional<QString>> fileAnswers;
+  std::vector<MessageBoxRequest> boxes;
+  std::vector<FileDialogRequest> fileDialogs;
+};
+
+}  // namespace vexal

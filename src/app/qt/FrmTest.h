@@ -1,0 +1,207 @@
+#pragma once
+// The main window: owner of the meter pipeline (LCD mirror, reading, reading table, recorder)
+// and host of every control, timer and menu item, each at its design place. Handlers carry
+// the names of the control events they serve.
+
+#include <QMainWindow>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ErrorText.h"
+#include "app/MeterPipeline.h"
+#include "app/qt/Dialogs.h"
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+class QToolButton;
+
+namespace vexal {
+
+class PanelButton;
+class PanelView;
+class ReadingGrid;
+class ReadingGridModel;
+
+// The platform services the main window works through; the system's own where left empty.
+struct FrmTestServices {
+  Clock *clock = nullptr;
+  Dialogs *dialogs = nullptr;
+};
+
+class TFrmTest : public QMainWindow {
+  Q_OBJECT
+ public:
+  using Services = FrmTestServices;
+
+  // Client area (the part that is seen without scrolling).
+  static constexpr int kClientWidth = 619;
+  static constexpr int kClientHeight = 526;
+
+  explicit TFrmTest(Services services = Services(), QWidget *parent = nullptr);
+  ~TFrmTest() override;
+
+  // One input report of the cable (the bytes after the report-ID byte). Frames are decoded
+  // and recorded at once; the panel is redrawn when the GUI thread is next free. A recording
+  // that fails because the interval box does not hold a number is reported once per
+  // distinct text, while frames go on being decoded.
+  void ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size);
+
+  MeterPipeline &meter() { return pipeline_; }
+  Dialogs &dialogs() { return *dialogs_; }
+
+  // Run-time state of the window.
+  std::uint8_t LinkKind = 0;           // 1 to 4: COM1 to COM4, 5: USB
+  std::string AppDir;                  // folder of the executable, with a trailing "/"
+  std::string LocaleDecimalSeparator;  // read once at start-up
+
+  // Non-visual parts.
+  ReadingGridModel *DataSource1;
+  FileDialogRequest SaveDialog2;
+  FileDialogRequest OpenDialog1;
+  QTimer *SampInterTime;
+  QTimer *ConTimer;
+  QTimer *Timer2;
+
+  // Controls, in the order of the window definition.
+  QScrollArea *ClientArea;  // scrolls to the controls beyond the visible area
+  PanelButton *Panel2;
+  PanelButton *Panel3;
+  PanelView *Panel4;
+  QFrame *Panel7;
+  QCheckBox *RepeatSet;
+  QCheckBox *RecordSI;
+  QLineEdit *RecordSITime;
+  QToolButton *SpeedButton5;
+  QToolButton *SpeedButton2;
+  QToolButton *SpeedButton1;
+  QToolButton *SpeedButton3;
+  QToolButton *MajPrint;
+  ReadingGrid *DBGrid1;
+  QWidget *Chtshow;
+  QPushButton *SetFeature;
+  ReadingGrid *DBGrid2;
+  PanelButton *Panel1;
+  QPushButton *USBCon;
+  QPushButton *ReadBtn;
+  QListWidget *DevListBox;
+  QListWidget *HistoryListBox;
+
+  // Menu bar and items.
+  QMenuBar *MainMenu1;
+  QMenu *FileSet1, *Comset, *COM, *Grap, *Move, *Rec, *RecSet, *About1;
+  QAction *New, *Open, *Save_as, *N1, *print, *N2, *miExit;
+  QAction *COM1, *COM2, *COM3, *COM4, *N4, *USB;
+  QAction *Savepicture, *FirstP, *NextP, *LastP, *PrivousP, *FillP, *ClearP;
+  QAction *SaveR, *set1k, *set5k, *set10k, *set50k, *set100k, *setlimit, *ClearR, *SearchR;
+  QAction *HELP1, *N3, *About2, *Help2;
+  QActionGroup *RecordLimits;
+
+ signals:
+  // The application is told to end.
+  void endRequested();
+  // F1 or the Help item: the help command.
+  void helpRequested();
+
+ public slots:
+  // Start-up and shutdown.
+  void FormCreate();
+  void Panel3Click();
+  void miExitClick();
+
+  // Recording rules and the reading table.
+  void set1kClick();
+  void set5kClick();
+  void set10kClick();
+  void set50kClick();
+  void set100kClick();
+  void setlimitClick();
+  void ClearRClick();
+  void RecordSITimeChange();
+  void SampInterTimeTimer();
+
+  // Data files.
+  void Save_asClick();
+  void OpenClick();
+
+  // Help.
+  void HELP1Click();
+
+  // Meter link: the link control fills these in.
+  void Panel1Click();
+  void Panel2Click();
+  void USBConClick();
+  void ReadBtnClick();
+  void SetFeatureClick();
+  void Timer2Timer();
+  void COM1Click();
+  void COM2Click();
+  void COM3Click();
+  void COM4Click();
+  void USBClick();
+
+  // Trend chart, chart pictures, printing, stored data and About: filled in with those
+  // windows.
+  void NewClick();
+  void BtFirstClick();
+  void BTPreviousClick();
+  void BtNextClick();
+  void BTlastClick();
+  void FillPClick();
+  void BtNewClick();
+  void SavepictureClick();
+  void printClick();
+  void MajPrintClick();
+  void SpeedButton5Click();
+  void About2Click();
+
+ public:
+  // Key filter of the interval box: `key` becomes '\0' when the box must not take it.
+  void RecordSITimeKeyPress(char &key);
+
+ protected:
+  void closeEvent(QCloseEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  void createControls(QWidget *surface);
+  void createRecordingBar();
+  void createHiddenControls(QWidget *surface);
+  void createTimers();
+  void createMenus();
+  void createFileDialogs();
+  void connectHandlers();
+  void giveShortcutsToWindow(QMenu *menu);
+  void setLimit(RecordLimit limit);
+  void feedReport(std::uint8_t reportId, const std::vector<std::uint8_t> &data);
+  void feedDeferredReports();
+  template <class Handler>
+  auto guarded(Handler handler);
+
+  std::unique_ptr<SystemClock> ownClock_;
+  std::unique_ptr<QtDialogs> ownDialogs_;
+  Dialogs *dialogs_;
+  MeterPipeline pipeline_;
+  RepeatedErrorFilter recordingErrors_;
+
+  // Reports that arrived while a file job held the table; fed once it is done.
+  struct DeferredReport {
+    std::uint8_t reportId;
+    std::vector<std::uint8_t> data;
+  };
+  bool fileJobRunning_ = false;
+  std::deque<DeferredReport> deferredReports_;
+};
+
+}  // namespace vexal
