@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <system_error>
 
@@ -158,21 +160,45 @@ bool loadDatapacket(const std::string &path, ReadingTable &table) {
   struct stat st;
   Descriptor fd(openRegularFile(path, st));
   DatapacketReader reader;
-  std::string piece(kReadPiece, '\0');
-  for (;;) {
-    ssize_t n = ::read(fd.get(), piece.data(), piece.size());
+  for (bool last = false; !last;) {
+    char *buffer = reader.bufferToFill(kReadPiece);
+    if (!buffer) return false;
+    ssize_t n = ::read(fd.get(), buffer, kReadPiece);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
-    if (!reader.feed(std::string_view(piece.data(), static_cast<std::size_t>(n)), n == 0))
-      return false;
-    if (n == 0) break;
+    last = n == 0;
+    if (!reader.feedFilled(static_cast<std::size_t>(n), last)) return false;
   }
   return reader.finishInto(table);
 }
 
+// Reads the file piece by piece into one buffer that holds at most the unfinished line and
+// the next piece, so no copy of the whole file is ever held.
 bool loadText(const std::string &path, ReadingTable &table) {
-  std::string bytes = readWholeFile(path);
-  return appendTableText(bytes, table).ok;
+  struct stat st;
+  Descriptor fd(openRegularFile(path, st));
+  TextTableReader reader(table);
+  std::string buffer;
+  std::size_t have = 0;  // bytes of an unfinished line at the start of the buffer
+  std::size_t left = static_cast<std::size_t>(st.st_size);  // expected, for sizing only
+  for (bool last = false; !last;) {
+    // A line longer than a piece makes the pieces grow with it, so it is scanned a
+    // bounded number of times; near the file's end, no more room than needed is taken.
+    std::size_t room = std::max(kReadPiece, have);
+    room = std::min(room, std::max(left + 1, kReadPiece));
+    if (buffer.size() < have + room) buffer.resize(have + room);
+    ssize_t n = ::read(fd.get(), buffer.data() + have, room);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    have += static_cast<std::size_t>(n);
+    left -= std::min(left, static_cast<std::size_t>(n));
+    last = n == 0;
+    std::size_t used = reader.feed(std::string_view(buffer.data(), have), last);
+    if (!reader.result().ok) return false;
+    std::memmove(buffer.data(), buffer.data() + used, have - used);
+    have -= used;
+  }
+  return true;
 }
 
 }  // namespace
@@ -265,10 +291,13 @@ void SplitByDelimiter(std::string_view text, std::string_view delimiter,
                       std::vector<std::string> &parts) {
   // Built apart first: `text` may be one of the former parts.
   std::vector<std::string> pieces;
-  forEachPiece(text, delimiter, [&](std::string_view piece) {
-    pieces.emplace_back(piece);
-    return true;
-  });
+  // An empty delimiter occurs nowhere (searching for it would never advance).
+  std::size_t at;
+  while (!delimiter.empty() && (at = text.find(delimiter)) != std::string_view::npos) {
+    pieces.emplace_back(text.substr(0, at));
+    text.remove_prefix(at + delimiter.size());
+  }
+  pieces.emplace_back(text);
   parts = std::move(pieces);
 }
 

@@ -28,14 +28,16 @@ std::string_view cut(std::string_view s) {
 }
 }  // namespace
 
-std::uint32_t ReadingTable::intern(const std::optional<std::string> &text) {
+std::uint32_t ReadingTable::intern(const std::optional<std::string> &text, std::uint32_t &last) {
   if (!text) return 0;
+  if (last != 0 && pool_[last] == cut(*text)) return last;
   std::string key(cut(*text));
   auto it = poolIndex_.find(key);
-  if (it != poolIndex_.end()) return it->second;
+  if (it != poolIndex_.end()) return last = it->second;
   auto id = static_cast<std::uint32_t>(pool_.size());
   pool_.push_back(key);
   poolIndex_.emplace(std::move(key), id);
+  last = id;
   return id;
 }
 
@@ -56,9 +58,9 @@ ReadingTable::Row ReadingTable::pack(const TableRow &r) {
   } else {
     row.valueLen = kNoValue;
   }
-  row.unit = intern(r.unit);
-  row.vRange = intern(r.vRange);
-  row.iRange = intern(r.iRange);
+  row.unit = intern(r.unit, lastPooled_[0]);
+  row.vRange = intern(r.vRange, lastPooled_[1]);
+  row.iRange = intern(r.iRange, lastPooled_[2]);
   return row;
 }
 
@@ -132,6 +134,7 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   other.clear();
   other.pool_.assign(1, std::string());
   other.poolIndex_.clear();
+  for (int i = 0; i < 3; ++i) lastPooled_[i] = other.lastPooled_[i] = 0;  // other pools now
   if (suspended_)
     changedWhileSuspended_ = true;
   else if (observer_)

@@ -100,7 +100,8 @@ class ReadingTable {
   static constexpr std::uint8_t kHasNo = 1, kHasTime = 2;
 
   Row pack(const TableRow &r);
-  std::uint32_t intern(const std::optional<std::string> &text);
+  // `last` is the pool number this field got last time, checked before the index.
+  std::uint32_t intern(const std::optional<std::string> &text, std::uint32_t &last);
   std::optional<std::string_view> pooled(std::uint32_t id) const;
   void notifyAppended(std::size_t first);
 
@@ -108,6 +109,7 @@ class ReadingTable {
   std::deque<ChangeLogEntry> log_;
   std::vector<std::string> pool_{std::string()};  // index 0 unused: no value
   std::unordered_map<std::string, std::uint32_t> poolIndex_;
+  std::uint32_t lastPooled_[3] = {0, 0, 0};  // unit, vRange, iRange: they repeat row to row
   TableObserver *observer_ = nullptr;
   int suspended_ = 0;
   bool changedWhileSuspended_ = false;

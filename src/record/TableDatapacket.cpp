@@ -455,6 +455,22 @@ bool DatapacketReader::feed(std::string_view bytes, bool last) {
   return true;
 }
 
+char *DatapacketReader::bufferToFill(std::size_t size) {
+  if (size > INT_MAX) size = INT_MAX;
+  return static_cast<char *>(XML_GetBuffer(impl_->parser, static_cast<int>(size)));
+}
+
+bool DatapacketReader::feedFilled(std::size_t count, bool last) {
+  Impl &d = *impl_;
+  if (!d.failure.empty()) return false;
+  if (XML_ParseBuffer(d.parser, static_cast<int>(count), last) != XML_STATUS_OK) {
+    if (d.failure.empty()) d.failure = XML_ErrorString(XML_GetErrorCode(d.parser));
+    return false;
+  }
+  d.finished = last;
+  return true;
+}
+
 bool DatapacketReader::finishInto(ReadingTable &table) {
   Impl &d = *impl_;
   if (!d.failure.empty()) return false;

@@ -40,6 +40,10 @@ class DatapacketReader {
 
   // The next bytes of the document; `last` marks the end. False once the document failed.
   bool feed(std::string_view bytes, bool last);
+  // The same without a copy: up to `size` bytes are read straight into the parser's own
+  // buffer at the address returned (null when memory runs out), then parsed by feedFilled.
+  char *bufferToFill(std::size_t size);
+  bool feedFilled(std::size_t count, bool last);
   // After the last piece: moves rows, states and change log into `table` (sequence numbers
   // follow file order). False, leaving `table` untouched, when the document failed or is
   // not a complete datapacket with the six fields.

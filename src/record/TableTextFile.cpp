@@ -1,6 +1,8 @@
 #include "record/TableTextFile.h"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 
 #include "record/TimeOfDay.h"
 
@@ -14,23 +16,51 @@ bool isControlOrBlank(char c) {
   return static_cast<unsigned char>(c) <= ' ';
 }
 
-// Finds the end of the line starting at `pos`: the index of its CR or LF, or the size.
-std::size_t lineEnd(std::string_view bytes, std::size_t pos) {
-  const char *p = bytes.data() + pos;
-  const char *end = bytes.data() + bytes.size();
-  while (p != end) {
-    // Most bytes are far above CR; one compare rules them out.
-    if (static_cast<unsigned char>(*p) <= '\r' && (*p == '\r' || *p == '\n')) break;
-    ++p;
+// The first byte from `p` on that may end a field or a line: any byte up to CR (tab, LF
+// and CR among them), or `end`. Looks at eight bytes at a time, since lines are mostly
+// plain text.
+const char *nextMark(const char *p, const char *end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    while (end - p >= 8) {
+      std::uint64_t x;
+      std::memcpy(&x, p, 8);
+      // High bit set in the lowest byte below 0x0E (higher bytes may be false alarms).
+      std::uint64_t hit = (x - kOnes * 0x0E) & ~x & (kOnes * 0x80);
+      if (hit) return p + (std::countr_zero(hit) >> 3);
+      p += 8;
+    }
   }
-  return static_cast<std::size_t>(p - bytes.data());
+  while (p != end && static_cast<unsigned char>(*p) > '\r') ++p;
+  return p;
 }
 
-// Where the next line starts after the line end at `end`.
-std::size_t nextLineStart(std::string_view bytes, std::size_t end) {
-  if (end >= bytes.size()) return bytes.size();
-  if (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') return end + 2;
-  return end + 1;
+bool endsLine(const char *p, const char *end) {
+  return p == end || *p == '\r' || *p == '\n';
+}
+
+// After the line end at `p`: the start of the next line (CR LF is one line end).
+const char *nextLine(const char *p, const char *end) {
+  if (p == end) return p;
+  if (*p == '\r' && p + 1 != end && p[1] == '\n') return p + 2;
+  return p + 1;
+}
+
+// Splits the line starting at `p` at its tabs, keeping at most seven parts (a seventh only
+// marks an overlong line). Returns the line's end.
+const char *scanLine(const char *p, const char *end, std::string_view (&parts)[kTextFileFields + 1],
+                     std::size_t &count) {
+  constexpr std::size_t kKept = kTextFileFields + 1;
+  count = 0;
+  const char *start = p;
+  for (p = nextMark(p, end); !endsLine(p, end); p = nextMark(p + 1, end)) {
+    if (*p != '\t') continue;
+    if (count < kKept)
+      parts[count++] = std::string_view(start, static_cast<std::size_t>(p - start));
+    start = p + 1;
+  }
+  if (count < kKept) parts[count++] = std::string_view(start, static_cast<std::size_t>(p - start));
+  return p;
 }
 
 void putField(BlockWriter &out, std::optional<std::string_view> text) {
@@ -55,6 +85,21 @@ void writeRow(const ReadingTable &table, std::size_t i, BlockWriter &out) {
   out.put(kLineEnd);
 }
 
+// The writer's own time form in the C locale, "hh:mm:ss", is by far the most common; it is
+// read here directly, with the same result as the general time reader.
+std::optional<std::int32_t> parseTime(std::string_view text) {
+  auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+  if (text.size() == 8 && text[2] == ':' && text[5] == ':') {
+    unsigned d[6] = {digit(0), digit(1), digit(3), digit(4), digit(6), digit(7)};
+    bool digits = true;
+    for (unsigned x : d) digits = digits && x <= 9;
+    unsigned h = d[0] * 10 + d[1], m = d[2] * 10 + d[3], sec = d[4] * 10 + d[5];
+    if (digits && h <= 23 && m <= 59 && sec <= 59)
+      return static_cast<std::int32_t>(((h * 60 + m) * 60 + sec) * 1000);
+  }
+  return parseTimeOfDay(text);
+}
+
 // Converts one part into its field of `row`. False when it does not convert.
 bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
   switch (index) {
@@ -66,7 +111,7 @@ bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
     case 1:
       // The writer puts "NULL" for a row without a time.
       if (part == kNullText) return true;
-      row.timeMs = parseTimeOfDay(part);
+      row.timeMs = parseTime(part);
       return row.timeMs.has_value();
     default:
       // Cut before copying: a part may be a huge run of bytes.
@@ -75,28 +120,15 @@ bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
   }
 }
 
-// Splits a line at tabs into at most seven parts (the seventh only marks an overlong line).
-std::size_t splitLine(std::string_view line, std::string_view (&parts)[kTextFileFields + 1]) {
-  std::size_t count = 0;
-  forEachPiece(line, "\t", [&](std::string_view piece) {
-    parts[count++] = piece;
-    return count < kTextFileFields + 1;
-  });
-  return count;
-}
-
-// Reads one data line into a new row of `table`. False when the line fails; the row is
-// stored with the fields assigned so far either way.
-bool appendLine(std::string_view line, ReadingTable &table) {
+// Reads the line of `parts` into a new row of `table`. False when the line fails; the
+// row is stored with the fields assigned so far either way.
+bool appendLine(const std::string_view (&parts)[kTextFileFields + 1], std::size_t count,
+                bool whollyEmpty, ReadingTable &table) {
   TableRow row;
-  bool ok = !line.empty();  // a wholly empty line has no number in its first field
-  if (ok) {
-    std::string_view parts[kTextFileFields + 1];
-    std::size_t count = splitLine(line, parts);
-    for (std::size_t i = 0; ok && i < count && i < kTextFileFields; ++i)
-      ok = assignPart(row, i, parts[i]);
-    if (count > kTextFileFields) ok = false;
-  }
+  bool ok = !whollyEmpty;  // a wholly empty line has no number in its first field
+  for (std::size_t i = 0; ok && i < count && i < kTextFileFields; ++i)
+    ok = assignPart(row, i, parts[i]);
+  if (count > kTextFileFields) ok = false;
   table.appendRow(row);
   return ok;
 }
@@ -111,15 +143,22 @@ std::string_view trimControls(std::string_view text) {
 
 std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
   text = trimControls(text);
-  if (!text.empty() && text.front() == '+') {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
     text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return std::nullopt;
   }
-  std::int32_t value = 0;
-  const char *end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
+  if (text.empty()) return std::nullopt;
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;  // one beyond the largest positive
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > kLimit) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value >= kLimit) return std::nullopt;
+  return static_cast<std::int32_t>(value);
 }
 
 void writeTableText(const ReadingTable &table, ByteSink &sink) {
@@ -137,26 +176,40 @@ std::string tableToText(const ReadingTable &table) {
   return text;
 }
 
-TextReadResult appendTableText(std::string_view bytes, ReadingTable &table) {
-  TextReadResult result;
-  if (bytes.empty()) {  // no lines at all: not even a header
-    result.ok = false;
-    result.failedLine = 1;
-    return result;
-  }
-  std::size_t pos = nextLineStart(bytes, lineEnd(bytes, 0));  // the header, whatever it holds
-  for (std::size_t lineNo = 2; pos < bytes.size(); ++lineNo) {
-    std::size_t end = lineEnd(bytes, pos);
-    bool ok = appendLine(bytes.substr(pos, end - pos), table);
-    ++result.rowsAdded;
-    if (!ok) {
-      result.ok = false;
-      result.failedLine = lineNo;
-      return result;
+std::size_t TextTableReader::feed(std::string_view bytes, bool last) {
+  const char *begin = bytes.data();
+  const char *end = begin + bytes.size();
+  const char *p = begin;
+  std::string_view parts[kTextFileFields + 1];
+  while (result_.ok && p != end) {
+    std::size_t count;
+    const char *lineEnd = scanLine(p, end, parts, count);
+    // Until the end of the file, a line is only known to be complete when its end is
+    // followed by another byte (a CR may still be followed by its LF).
+    bool complete = lineEnd != end && lineEnd + 1 != end;
+    if (!complete && !last) break;
+    ++lineNo_;
+    if (lineNo_ > 1) {  // the first line is the header, whatever it holds
+      bool ok = appendLine(parts, count, lineEnd == p, table_);
+      ++result_.rowsAdded;
+      if (!ok) {
+        result_.ok = false;
+        result_.failedLine = lineNo_;
+      }
     }
-    pos = nextLineStart(bytes, end);
+    p = nextLine(lineEnd, end);
   }
-  return result;
+  if (last && lineNo_ == 0 && result_.ok) {  // no lines at all: not even a header
+    result_.ok = false;
+    result_.failedLine = 1;
+  }
+  return result_.ok ? static_cast<std::size_t>(p - begin) : bytes.size();
+}
+
+TextReadResult appendTableText(std::string_view bytes, ReadingTable &table) {
+  TextTableReader reader(table);
+  reader.feed(bytes, true);
+  return reader.result();
 }
 
 }  // namespace vexal

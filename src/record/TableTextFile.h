@@ -22,26 +22,6 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::string_view kNullText = "NULL";
 inline constexpr std::size_t kTextFileFields = 6;
 
-// Calls `piece(std::string_view)` for each piece of `text` between occurrences of
-// `delimiter`: n delimiters give n + 1 pieces, some of them possibly empty. Stops early when
-// `piece` returns false. An empty delimiter occurs nowhere, so the text is one piece.
-template <class PieceFn>
-void forEachPiece(std::string_view text, std::string_view delimiter, PieceFn piece) {
-  if (delimiter.empty()) {
-    piece(text);
-    return;
-  }
-  for (;;) {
-    std::size_t at = text.find(delimiter);
-    if (at == std::string_view::npos) {
-      piece(text);
-      return;
-    }
-    if (!piece(text.substr(0, at))) return;
-    text.remove_prefix(at + delimiter.size());
-  }
-}
-
 // Drops leading and trailing bytes of code 32 or less.
 std::string_view trimControls(std::string_view text);
 
@@ -59,12 +39,29 @@ struct TextReadResult {
   std::size_t failedLine = 0;  // 1-based line of the file that failed, when !ok
 };
 
-// Appends the rows of a text file's bytes to `table` (change state 4 each). The first line
-// is skipped whatever it holds; CR, LF or CR LF end a line. A line fails when it is wholly
-// empty, has more than six fields, or a field does not convert; the rows before it stay,
-// and so does its own row with the fields assigned before the failing one. An empty No
-// field and "NULL" in the Time field give fields without a value; other texts, "NULL"
-// included, are kept as they are (cut to 20 bytes).
+// Appends the rows of a text file to `table` (change state 4 each) as its bytes arrive.
+// The first line is skipped whatever it holds; CR, LF or CR LF end a line. A line fails
+// when it is wholly empty, has more than six fields, or a field does not convert; the rows
+// before it stay, and so does its own row with the fields assigned before the failing one.
+// An empty No field and "NULL" in the Time field give fields without a value; other texts,
+// "NULL" included, are kept as they are (cut to 20 bytes). A file without any line fails.
+class TextTableReader {
+ public:
+  explicit TextTableReader(ReadingTable &table) : table_(table) {}
+
+  // Reads every line that is complete within `bytes`, or all of them when `last` marks the
+  // end of the file. Returns how many bytes were used: the rest, an unfinished line, must
+  // be given again at the start of the next call. Once a line failed, nothing more is read.
+  std::size_t feed(std::string_view bytes, bool last);
+  const TextReadResult &result() const { return result_; }
+
+ private:
+  ReadingTable &table_;
+  TextReadResult result_;
+  std::size_t lineNo_ = 0;
+};
+
+// The whole file at once.
 TextReadResult appendTableText(std::string_view fileBytes, ReadingTable &table);
 
 }  // namespace vexal

@@ -250,23 +250,10 @@ TEST(TableTextHelpers, WholeNumbers) {
     EXPECT_EQ(parseWholeNumber(bad), std::nullopt) << bad;
 }
 
-TEST(TableTextHelpers, PiecesBetweenDelimiters) {
-  auto pieces = [](std::string_view text, std::string_view delimiter) {
-    std::vector<std::string> out;
-    forEachPiece(text, delimiter, [&](std::string_view p) {
-      out.emplace_back(p);
-      return true;
-    });
-    return out;
-  };
-  using V = std::vector<std::string>;
-  EXPECT_EQ(pieces("a\tb\t\tc", "\t"), (V{"a", "b", "", "c"}));
-  EXPECT_EQ(pieces("\t", "\t"), (V{"", ""}));
-  EXPECT_EQ(pieces("", "\t"), (V{""}));
-  EXPECT_EQ(pieces("a::b:c::", "::"), (V{"a", "b:c", ""}));
-  EXPECT_EQ(pieces("abc", ""), (V{"abc"}));
+TEST(TableTextHelpers, Trimming) {
   EXPECT_EQ(trimControls("\x01\t x \r\n"), "x");
   EXPECT_EQ(trimControls(" \x80 "), "\x80");
+  EXPECT_EQ(trimControls(" \x1f "), "");
 }
 
 }  // namespace
