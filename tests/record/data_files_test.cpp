@@ -274,6 +274,20 @@ TEST_F(DataFilesTest, TextFileOpenedTwiceDoublesItsRows) {
   EXPECT_EQ(reporter_.loadFailures, 0);
 }
 
+TEST_F(DataFilesTest, LongLinesAcrossReadPiecesAreReadWhole) {
+  std::string text = std::string(kTextHeader) + "\r\n";
+  for (int i = 0; i < 100000; ++i) text += std::to_string(i) + "\t10:00:00\tv\r\n";
+  text += "7\t10:00:00\t" + std::string(3u << 20, 'w') + "\tunit\r\n8\t10:00:01\tend\r\n";
+  put(path("long.txt"), text);
+  ReadingTable table;
+  ASSERT_TRUE(LoadFileToTable(path("long.txt"), table, reporter_));
+  ASSERT_EQ(table.rowCount(), 100002u);
+  EXPECT_EQ(table.no(99999), 99999);
+  EXPECT_EQ(table.text(100000, Field::Value), std::string(20, 'w'));
+  EXPECT_EQ(table.text(100000, Field::Unit), "unit");
+  EXPECT_EQ(table.text(100001, Field::Value), "end");
+}
+
 TEST_F(DataFilesTest, XmlReopenedAndSavedAgainIsTheSameFile) {
   ReadingTable recorded = threeRecordings();
   ASSERT_TRUE(SaveTableToFile(recorded, path("run.xml"), reporter_));

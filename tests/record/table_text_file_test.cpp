@@ -213,6 +213,40 @@ TEST(TableTextReader, ManyTabsStopAtTheSeventhPart) {
   EXPECT_EQ(table.row(0), makeRow(1, at(10, 0, 0), "", "", "", ""));
 }
 
+// Feeds `text` in pieces of `step` bytes the way a file is read: the unused rest of each
+// call is given again in front of the next piece.
+TextReadResult readInPieces(const std::string &text, std::size_t step, ReadingTable &table) {
+  TextTableReader reader(table);
+  std::string pending;
+  for (std::size_t at = 0;; at += step) {
+    bool last = at >= text.size();
+    if (!last) pending += text.substr(at, step);
+    pending.erase(0, reader.feed(pending, last));
+    if (last || !reader.result().ok) break;
+  }
+  return reader.result();
+}
+
+TEST(TableTextReader, PiecesOfAnySizeGiveTheSameRows) {
+  const std::string texts[] = {
+      kHeaderLine + "1\t10:00:00\ta\r\n2\t10:00:01\tb\r3\n\r\n4\t11:00:00\tlast",
+      kHeaderLine + "1\t10:00:00\r\n\r\n5\r\n",  // fails at its empty line
+      "\r", "", "header only\r\n"};
+  for (const std::string &text : texts) {
+    ReadingTable whole;
+    TextReadResult expected = appendTableText(text, whole);
+    for (std::size_t step = 1; step <= text.size() + 1; ++step) {
+      SCOPED_TRACE(testing::Message() << text << " in pieces of " << step);
+      ReadingTable table;
+      TextReadResult r = readInPieces(text, step, table);
+      EXPECT_EQ(r.ok, expected.ok);
+      EXPECT_EQ(r.failedLine, expected.failedLine);
+      ASSERT_EQ(table.rowCount(), whole.rowCount());
+      for (std::size_t i = 0; i < table.rowCount(); ++i) EXPECT_EQ(table.row(i), whole.row(i));
+    }
+  }
+}
+
 // ------------------------------------------------------------------ round trip
 
 TEST(TableTextRoundTrip, WrittenTableReadsBackWithTrimmingAndNull) {
