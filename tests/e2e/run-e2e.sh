@@ -123,6 +123,8 @@ write_command() {
 		for v in $(env | awk -F= '/^VEXAL_/ && $1 !~ /^VEXAL_E2E_(WORK|CACHE|TIMEOUT|DIRECT)$/ {print $1}'); do
 			printf 'export %s=%q\n' "$v" "${!v}"
 		done
+		# Qt programs get their platform through VEXAL_QT_QPA_PLATFORM (e.g. offscreen).
+		[ -n "${VEXAL_QT_QPA_PLATFORM:-}" ] && printf 'export QT_QPA_PLATFORM=%q\n' "$VEXAL_QT_QPA_PLATFORM"
 		printf 'exec'
 		printf ' %q' "$@"
 		printf '\n'
@@ -136,6 +138,10 @@ run() {
 	shift
 	[ $# -ge 1 ] || { echo "usage: $0 run NAME PROGRAM [ARGS...]" >&2; exit 2; }
 	[ -x "$1" ] || { say "FAILED: $1 is not an executable (build it first)"; exit 1; }
+	local program
+	program=$(realpath "$1")  # the guest starts in /tmp
+	shift
+	set -- "$program" "$@"
 	if [ "${VEXAL_E2E_DIRECT:-0}" = 1 ]; then
 		[ -e /dev/uhid ] || skip "VEXAL_E2E_DIRECT=1 but this machine has no /dev/uhid (sudo modprobe uhid)"
 		exec "$@"

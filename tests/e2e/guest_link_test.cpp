@@ -1,0 +1,373 @@
+// Guest test: Vexal's own meter link on a real kernel HID stack. The HID controller with its
+// Linux backend (hidraw through hidapi, hot-plug through libudev), the connection control,
+// the frame assembler and the decoder, against the virtual meter. Runs as root inside the
+// QEMU guest (run-e2e.sh), or on a machine with /dev/uhid; skips elsewhere.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiLoop.h"
+#include "SimProcess.h"
+#include "decode/FrameDecoder.h"
+#include "link/ConnectionControl.h"
+#include "link/FrameAssembler.h"
+#include "link/HidControllerClass.h"
+#include "link/HidPlatformLinux.h"
+
+namespace vexal::e2e {
+namespace {
+
+constexpr std::uint16_t kVendor = 0x1a86, kProduct = 0xe008;
+const char kFeatureLine[] = "feature 00 60 09 00 00 03 00 00 00 00 rate 2400";
+
+bool startsWith(const std::string &s, const std::string &prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
+
+class RealHidTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!haveUhid()) GTEST_SKIP() << "needs /dev/uhid (run through tests/e2e/run-e2e.sh)";
+    guard_ = std::make_unique<HangGuard>(std::chrono::seconds(60));
+  }
+  void TearDown() override {
+    controller_.reset();
+    for (auto &sim : sims_) EXPECT_EQ(sim->stop(), 0) << "the sim's exit status";
+    guard_.reset();
+  }
+  SimProcess &startSim(const std::vector<std::string> &args) {
+    sims_.push_back(std::make_unique<SimProcess>(args));
+    EXPECT_TRUE(sims_.back()->started()) << sims_.back()->why();
+    return *sims_.back();
+  }
+  THidDeviceController &startController() {
+    controller_ = std::make_unique<THidDeviceController>(std::make_shared<HidPlatformLinux>());
+    loop_.attach(*controller_);
+    return *controller_;
+  }
+  // Count of sim events from `from` on that start with `prefix`.
+  static int countEvents(const SimProcess &sim, const std::string &prefix, std::size_t from = 0) {
+    const auto ev = sim.events();
+    return static_cast<int>(
+        std::count_if(ev.begin() + std::min(from, ev.size()), ev.end(),
+                      [&](const std::string &l) { return startsWith(l, prefix); }));
+  }
+
+  GuiLoop loop_;
+  std::unique_ptr<THidDeviceController> controller_;
+  std::vector<std::unique_ptr<SimProcess>> sims_;
+  std::unique_ptr<HangGuard> guard_;
+};
+
+// ---------------------------------------------------------------------------------------
+// The controller and the Linux backend on their own.
+
+class ControllerOnHidraw : public RealHidTest {
+ protected:
+  // Index of the attached cable in DeviceList, or -1.
+  int cableIndex() const {
+    const auto &list = controller_->DeviceList();
+    for (std::size_t i = 0; i < list.size(); ++i)
+      if (list[i]->Attached() && list[i]->VendorId() == kVendor && list[i]->ProductId() == kProduct)
+        return static_cast<int>(i);
+    return -1;
+  }
+  THidDevice *claimCable() {
+    EXPECT_TRUE(loop_.runUntil([&] { return cableIndex() >= 0; }, 10s)) << "cable not listed";
+    const int i = cableIndex();
+    return i < 0 ? nullptr : controller_->ClaimByIndex(i);
+  }
+};
+
+TEST_F(ControllerOnHidraw, ClaimsTheCableSetsItUpAndReadsItsReports) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "300"});
+  startController();
+  ASSERT_TRUE(controller_->HidAvailable());
+  THidDevice *cable = claimCable();
+  ASSERT_NE(cable, nullptr);
+  EXPECT_TRUE(cable->Claimed());
+  EXPECT_EQ(hidTextToUtf8(cable->ProductString()), "USB to Serial");
+  EXPECT_TRUE(cable->SerialString().empty());
+  EXPECT_TRUE(cable->ReadWriteAccess());
+  EXPECT_EQ(cable->InputReportLength(), 9) << "8 bytes and the report-ID byte";
+  EXPECT_EQ(DescribeDevice(*cable), "USB to Serial");
+
+  const auto &feature = kCableFeatureReport;
+  EXPECT_TRUE(cable->SendFeature(feature.data(), feature.size()));
+  EXPECT_GE(sim.waitForEvent(kFeatureLine), 0) << "feature bytes as the cable receives them";
+
+  std::vector<std::string> frames;
+  int reports = 0, badLayout = 0;
+  FrameAssembler assembler([&](const std::string &text) { frames.push_back(text); });
+  cable->SetDataHandler(THidDataEvent(
+      [&](THidDevice &, std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
+        ++reports;
+        badLayout += id != 0 || size != 8 || (data[0] & 0xF0) != 0xF0;
+        assembler.ReadLusk(id, data, size);
+      }));
+  EXPECT_TRUE(cable->Reading());
+  EXPECT_TRUE(loop_.runUntil([&] { return frames.size() >= 3; }, 10s));
+  EXPECT_EQ(badLayout, 0) << "report ID 0 supplied in front of 8 data bytes";
+  for (const std::string &f : frames) EXPECT_EQ(f, "FFC0000000000000000006EBA7368057D7DFD0EF0D0A");
+
+  cable->SetDataHandler(nullptr);
+  EXPECT_FALSE(cable->Reading());
+  const int after = reports;
+  loop_.runFor(300ms);
+  EXPECT_EQ(reports, after) << "no report after the handler was removed";
+  const int slot = cableIndex();
+  cable->Release();
+  ASSERT_GE(cableIndex(), 0);
+  EXPECT_EQ(cableIndex(), slot) << "the released cable gets a fresh entry in its slot";
+  EXPECT_FALSE(controller_->DeviceList()[slot]->Claimed());
+}
+
+TEST_F(ControllerOnHidraw, UnplugOfTheClaimedReadingCable) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "300"});
+  startController();
+  std::vector<std::string> events;
+  int readErrors = 0;
+  controller_->SetOnDeviceUnplug(THidPlugEvent([&](THidDevice &) { events.push_back("unplug"); }));
+  controller_->SetOnDeviceDataError(
+      THidDataErrorEvent([&](THidDevice &, std::uint32_t) { ++readErrors; }));
+  controller_->SetOnRemoval(THidPlugEvent([&](THidDevice &) { events.push_back("removal"); }));
+  controller_->SetOnDeviceChange(
+      THidNotifyEvent([&](THidDeviceController &) { events.push_back("change"); }));
+  THidDevice *cable = claimCable();
+  ASSERT_NE(cable, nullptr);
+  const std::uint32_t instance = cable->PnPInfo().InstanceId;
+  ASSERT_TRUE(cable->SendFeature(kCableFeatureReport.data(), kCableFeatureReport.size()));
+  int reports = 0;
+  cable->SetDataHandler(THidDataEvent(
+      [&](THidDevice &, std::uint8_t, const std::uint8_t *, std::uint16_t) { ++reports; }));
+  ASSERT_TRUE(loop_.runUntil([&] { return reports > 20; }, 10s));
+
+  events.clear();
+  ASSERT_TRUE(sim.command("unplug-mid-frame"));
+  ASSERT_TRUE(loop_.runUntil(
+      [&] { return std::find(events.begin(), events.end(), "change") != events.end(); }, 10s));
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+            (std::vector<std::string>{"unplug", "removal", "change"}));
+  EXPECT_FALSE(cable->Attached());
+  EXPECT_TRUE(cable->Claimed());
+  EXPECT_NE(std::find(controller_->DeviceList().begin(), controller_->DeviceList().end(), cable),
+            controller_->DeviceList().end())
+      << "a claimed entry stays listed until released";
+  EXPECT_TRUE(loop_.runUntil([&] { return readErrors > 0; }, 5s))
+      << "the reading thread reports its failing reads";
+  cable->SetDataHandler(nullptr);
+  cable->Release();
+  EXPECT_EQ(cableIndex(), -1);
+
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return cableIndex() >= 0; }, 10s)) << "re-plugged cable";
+  EXPECT_NE(controller_->DeviceList()[cableIndex()]->PnPInfo().InstanceId, instance)
+      << "a new plug-in is a new device instance";
+}
+
+TEST_F(ControllerOnHidraw, AnUnrelatedDeviceArrivesWhileTheCableIsRead) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "300"});
+  startController();
+  std::vector<std::pair<int, int>> arrivals;  // vendor, product
+  controller_->SetOnArrival(
+      THidPlugEvent([&](THidDevice &d) { arrivals.emplace_back(d.VendorId(), d.ProductId()); }));
+  THidDevice *cable = claimCable();
+  ASSERT_NE(cable, nullptr);
+  ASSERT_TRUE(cable->SendFeature(kCableFeatureReport.data(), kCableFeatureReport.size()));
+  int reports = 0;
+  cable->SetDataHandler(THidDataEvent(
+      [&](THidDevice &, std::uint8_t, const std::uint8_t *, std::uint16_t) { ++reports; }));
+  ASSERT_TRUE(loop_.runUntil([&] { return reports > 10; }, 10s));
+  ASSERT_TRUE(sim.command("other-plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return !arrivals.empty(); }, 10s));
+  EXPECT_EQ(arrivals.front(), std::make_pair(0x1209, 0x0001));
+  EXPECT_TRUE(cable->Attached());
+  const int before = reports;
+  EXPECT_TRUE(loop_.runUntil([&] { return reports > before + 10; }, 5s))
+      << "the claimed cable keeps being read";
+  cable->SetDataHandler(nullptr);
+  cable->Release();
+}
+
+// ---------------------------------------------------------------------------------------
+// The whole link: connection control, assembler and decoder, as the main window runs them.
+
+class LinkOnHidraw : public RealHidTest, public DecoderHooks {
+ protected:
+  void startVexal() {
+    THidDeviceController &ctl = startController();
+    connection_ = std::make_unique<ConnectionControl>(
+        ctl, loop_, [this](std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
+          assembler_.ReadLusk(id, data, size);
+        });
+    loop_.setConnection(connection_.get());
+  }
+  void TearDown() override {
+    loop_.setConnection(nullptr);
+    connection_.reset();
+    RealHidTest::TearDown();
+  }
+
+  // DecoderHooks
+  void restartWatchdog() override { connection_->restartWatchdog(); }
+  void requestLinkHold() override { connection_->requestLinkHold(); }
+  void INDataToTable(std::int32_t) override { values_.push_back(reading_.ValueText); }
+
+  const ConnectionControl &link() const { return *connection_; }
+  bool cableSelected() const {
+    const int i = link().DevListSelected();
+    return i >= 0 && link().DevListBox()[i].text == kCableName;
+  }
+  int history(const std::string &prefix) const {
+    const auto &h = link().HistoryListBox();
+    return static_cast<int>(std::count_if(
+        h.begin(), h.end(), [&](const std::string &l) { return startsWith(l, prefix); }));
+  }
+  bool framesAfter(std::size_t count, std::chrono::milliseconds timeout) {
+    return loop_.runUntil([&] { return values_.size() > count; }, timeout);
+  }
+  // Connect, and wait for the first decoded frame.
+  void connectAndRead(SimProcess &sim) {
+    ASSERT_TRUE(loop_.runUntil([&] { return cableSelected(); }, 10s)) << "cable not selected";
+    connection_->Panel2Click();
+    EXPECT_EQ(link().Panel2Caption(), "Disconnect");
+    EXPECT_TRUE(link().USBConDown());
+    EXPECT_GE(sim.waitForEvent(kFeatureLine), 0);
+    ASSERT_TRUE(framesAfter(0, 10s)) << "no frame decoded after Connect";
+  }
+
+  PanelState panel_;
+  Reading reading_;
+  FrameDecoder decoder_{panel_, reading_, *this};
+  FrameAssembler assembler_{[this](const std::string &text) { decoder_.ShowDataKorv(text); }};
+  std::vector<std::string> values_;  // ValueText of every recorded frame
+  std::unique_ptr<ConnectionControl> connection_;
+};
+
+TEST_F(LinkOnHidraw, ListsAndSelectsTheCableBesideOtherDevices) {
+  startSim({"--other"});
+  startSim({"--serial", "SN42"});  // a second "USB to Serial", but with a serial number
+  startVexal();
+  ASSERT_TRUE(loop_.runUntil(
+      [&] {
+        const auto &l = link().DevListBox();
+        return cableSelected() && l.size() >= 3;
+      },
+      10s));
+  std::vector<std::string> lines;
+  for (const DeviceLine &l : link().DevListBox()) {
+    lines.push_back(l.text);
+    EXPECT_NE(l.device, nullptr) << l.text << ": every listed device is claimed";
+  }
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "HID Test Gadget"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "USB to Serial (Serial=SN42)"), lines.end());
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(kCableName)), 1);
+}
+
+TEST_F(LinkOnHidraw, ConnectDecodesFramesAndDisconnectStops) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  EXPECT_EQ(history("60 09 00 00 03 00 00 00 00 00 "), 1) << "the feature bytes sent";
+  const auto start = GuiLoop::Clock::now();
+  ASSERT_TRUE(framesAfter(4, 10s));
+  const double seconds = std::chrono::duration<double>(GuiLoop::Clock::now() - start).count();
+  EXPECT_EQ(values_.back(), "12.34");
+  EXPECT_EQ(reading_.UnitText, "G" + std::string(kOhm));
+  EXPECT_EQ(reading_.FunctionText, "IR:1000V 40G" + std::string(kOhm));
+  EXPECT_TRUE(link().Timer2Enabled()) << "the first decoded frame starts the watchdog";
+  // The meter sends four frames a second; the link's hold after each decoded frame lets at
+  // most two a second through.
+  EXPECT_GE(seconds, 1.4) << "4 more frames in " << seconds << " s";
+
+  connection_->Panel2Click();
+  EXPECT_EQ(link().Panel2Caption(), "Connect");
+  EXPECT_FALSE(link().USBConDown());
+  loop_.runFor(300ms);  // a report handed over during the stop may still complete a frame
+  const std::size_t decoded = values_.size();
+  const int features = countEvents(sim, "feature");
+  loop_.runFor(2500ms);
+  EXPECT_EQ(values_.size(), decoded) << "nothing decoded after Disconnect";
+  EXPECT_FALSE(link().Timer2Enabled()) << "the watchdog stays off after Disconnect";
+  EXPECT_EQ(countEvents(sim, "feature"), features) << "and does not re-open the link";
+  EXPECT_TRUE(loop_.messages.empty());
+}
+
+TEST_F(LinkOnHidraw, ConnectWithoutTheCable) {
+  startVexal();
+  loop_.runFor(200ms);
+  connection_->Panel2Click();
+  EXPECT_EQ(loop_.messages, std::vector<std::string>{kCableMissingText});
+  EXPECT_EQ(link().Panel2Caption(), "Connect");
+  EXPECT_FALSE(link().USBConDown());
+  EXPECT_TRUE(link().HistoryListBox().empty());
+}
+
+TEST_F(LinkOnHidraw, AnUnrelatedDevicePluggedInWhileConnectedAndReadingResumes) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(sim.command("other-plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of HID Test Gadget") > 0; }, 10s));
+  EXPECT_TRUE(cableSelected()) << "the list is rebuilt with the cable selected again";
+  const std::size_t decoded = values_.size();
+  EXPECT_TRUE(framesAfter(decoded + 2, 8s)) << "reading resumes on the cable";
+  EXPECT_EQ(link().Panel2Caption(), "Disconnect");
+}
+
+TEST_F(LinkOnHidraw, TheMeterStopsAndTheWatchdogReopensTheLink) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(framesAfter(2, 5s));
+  const std::size_t events = sim.events().size();
+  ASSERT_TRUE(sim.command("stop"));
+  // Frames already queued in the system are still read; a second after the last one the
+  // watchdog releases the link, and a second later it opens it again with a fresh feature
+  // report.
+  ASSERT_TRUE(loop_.runUntil([&] { return !link().USBConDown(); }, 6s)) << "released half";
+  const std::size_t decoded = values_.size();
+  const int ticks = loop_.watchdogTicks;
+  ASSERT_TRUE(loop_.runUntil([&] { return link().USBConDown(); }, 3s)) << "re-opened";
+  EXPECT_EQ(loop_.watchdogTicks, ticks + 1);
+  ASSERT_TRUE(loop_.runUntil([&] { return !link().USBConDown(); }, 3s)) << "and so on";
+  EXPECT_EQ(values_.size(), decoded);
+  EXPECT_GE(countEvents(sim, "feature 00 60 09", events), 2) << "a feature report per tick";
+  EXPECT_EQ(link().Panel2Caption(), "Disconnect") << "the watchdog leaves the caption alone";
+  EXPECT_TRUE(loop_.messages.empty());
+
+  ASSERT_TRUE(sim.command("resume"));
+  EXPECT_TRUE(framesAfter(values_.size() + 1, 8s)) << "frames again once the meter resumes";
+  EXPECT_TRUE(loop_.runUntil([&] { return link().USBConDown(); }, 3s));
+}
+
+TEST_F(LinkOnHidraw, UnplugMidFrameAndReplug) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(sim.command("unplug-mid-frame"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Removal of ") > 0; }, 10s));
+  EXPECT_GE(sim.waitForEvent("unplugged mid-frame"), 0);
+  EXPECT_TRUE(loop_.runUntil([&] { return link().DevListSelected() < 0; }, 5s))
+      << "no cable left to select";
+  const std::size_t decoded = values_.size();
+  loop_.runFor(2500ms);  // watchdog ticks without a cable: no message, no hang
+  EXPECT_EQ(values_.size(), decoded);
+  EXPECT_TRUE(loop_.messages.empty());
+
+  const std::size_t events = sim.events().size();
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of USB to Serial") > 0; }, 10s));
+  EXPECT_TRUE(cableSelected());
+  EXPECT_TRUE(framesAfter(decoded, 10s)) << "the link recovers on the re-plugged cable";
+  EXPECT_GE(countEvents(sim, "feature 00 60 09", events), 1);
+  EXPECT_EQ(values_.back(), "12.34");
+}
+
+}  // namespace
+}  // namespace vexal::e2e
