@@ -104,6 +104,9 @@ prepare() {
 		skip "busybox-static is not installed"
 	qemu-system-x86_64 -accel help 2>/dev/null | grep -qx tcg ||
 		skip "this qemu-system-x86_64 has no software emulation (tcg)"
+	local probe
+	probe=$(echo q | timeout 30 qemu-system-x86_64 -machine none -accel tcg -nodefaults \
+		-display none -monitor stdio 2>&1) || skip "QEMU cannot start here: $(echo "$probe" | tail -1)"
 	fetch_kernel || { say "FAILED: cannot fetch the guest kernel"; exit 1; }
 	local kver
 	kver=$(cat "$CACHE/kernel-version")
