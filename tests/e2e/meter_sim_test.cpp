@@ -358,6 +358,9 @@ TEST(Options, DefaultsValuesAndErrors) {
   EXPECT_TRUE(o->loop);
   EXPECT_EQ(o->pollMs, 10);
   EXPECT_EQ(o->control, "/tmp/x");
+  o = parseOptions({"--pause-ms", "1500"}, error);
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->pauseAfter, 4) << "a pause alone comes after a few frames";
   const std::vector<std::vector<std::string>> bad = {{"--frames"},           {"--frames", "x"},
                                                      {"--poll-ms", "2"},     {"--bogus"},
                                                      {"--pause-after", "3"}, {"--period-ms", "-5"}};

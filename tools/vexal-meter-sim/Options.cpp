@@ -32,8 +32,8 @@ line rate 2400 with the cable's feature report.
   --period-ms MS      from one frame to the next (default 500)
   --poll-ms MS        the cable's report interval (default 12, at least 5)
   --baud N            pace of the serial bytes (default 2400)
-  --pause-after N     after N frames the meter pauses once ...
-  --pause-ms MS       ... for MS milliseconds
+  --pause-ms MS       the meter stops sending once, for MS milliseconds ...
+  --pause-after N     ... after N frames (default 4)
   --stop-after-ms MS  unplug the cable and exit after MS milliseconds
   --log FILE          log events (feature bytes, frames, plugs) to FILE; - = stdout
   --log-reports       log every input report as well
@@ -108,6 +108,7 @@ std::optional<Options> parseOptions(const std::vector<std::string> &args, std::s
     error = "--pause-after needs --pause-ms";
     return std::nullopt;
   }
+  if (o.pauseMs > 0 && o.pauseAfter < 0) o.pauseAfter = 4;
   return o;
 }
 
