@@ -1,0 +1,223 @@
+#include "link/ConnectionControl.h"
+
+#include <cstdio>
+
+namespace vexal {
+
+std::string DescribeDevice(THidDevice &HidDev) {
+  std::string line = hidTextToUtf8(HidDev.ProductString());
+  if (line.empty()) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "Device VID=%.4X PID=%.4X", HidDev.VendorId(),
+                  HidDev.ProductId());
+    line = buf;
+  }
+  std::string serial = hidTextToUtf8(HidDev.SerialString());
+  if (!serial.empty()) line += " (Serial=" + serial + ")";
+  return line;
+}
+
+ConnectionControl::ConnectionControl(
+    THidDeviceController &HidCtl, LinkShell &shell,
+    std::function<void(std::uint8_t, const std::uint8_t *, std::uint16_t)> readLusk)
+    : hidCtl_(HidCtl), shell_(shell), readLusk_(std::move(readLusk)) {
+  dataHandler_ = THidDataEvent([this](THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
+                                      std::uint16_t size) { onReport(dev, id, data, size); });
+  hidCtl_.SetOnArrival(THidPlugEvent([this](THidDevice &d) { HidCtlArrival(d); }));
+  hidCtl_.SetOnEnumerate(
+      THidEnumerateEvent([this](THidDevice &d, int idx) { return HidCtlEnumerate(d, idx); }));
+  hidCtl_.SetOnDeviceChange(
+      THidNotifyEvent([this](THidDeviceController &c) { HidCtlDeviceChange(c); }));
+  hidCtl_.SetOnDeviceDataError(
+      THidDataErrorEvent([this](THidDevice &d, std::uint32_t e) { HidCtlDeviceDataError(d, e); }));
+  hidCtl_.SetOnRemoval(THidPlugEvent([this](THidDevice &d) { HidCtlRemoval(d); }));
+}
+
+ConnectionControl::~ConnectionControl() {
+  hidCtl_.SetOnDeviceChange(nullptr);
+  hidCtl_.SetOnEnumerate(nullptr);
+  hidCtl_.SetOnArrival(nullptr);
+  hidCtl_.SetOnRemoval(nullptr);
+  hidCtl_.SetOnDeviceDataError(nullptr);
+  releaseListedDevices();
+}
+
+THidDevice *ConnectionControl::selectedDevice() const {
+  if (selected_ < 0 || selected_ >= static_cast<int>(devList_.size())) return nullptr;
+  return devList_[selected_].device;
+}
+
+void ConnectionControl::addHistory(std::string line) {
+  history_.push_back(std::move(line));
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::setTimer2(bool on) {
+  timer2Enabled_ = on;
+  if (on)
+    shell_.timer2Start();
+  else
+    shell_.timer2Stop();
+}
+
+void ConnectionControl::restartWatchdog() {
+  setTimer2(true);
+}
+
+// ReadLusk as the cable's data handler. A decoded frame asks for the link's hold: the
+// reading thread then waits before its next read, so the meter is read at most twice a
+// second while the GUI thread stays free.
+void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
+                                 std::uint16_t size) {
+  holdRequested_ = false;
+  readLusk_(id, data, size);
+  if (holdRequested_) dev.HoldNextRead(kLinkHold);
+  holdRequested_ = false;
+}
+
+void ConnectionControl::ReadBtnClick() {
+  THidDevice *dev = selectedDevice();
+  if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(nullptr);
+}
+
+void ConnectionControl::SetFeatureClick() {
+  if (THidDevice *dev = selectedDevice()) {
+    std::array<std::uint8_t, 10> report = kCableFeatureReport;
+    dev->SendFeature(report.data(), report.size());  // a refusal changes nothing
+    std::string line;
+    for (std::size_t i = 1; i < report.size(); ++i) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%.2X ", report[i]);
+      line += buf;
+    }
+    // The ten bytes after the report ID of the zero-filled report buffer.
+    line += "00 ";
+    addHistory(line);
+    return;
+  }
+  if (!timer2Enabled_ && usbConDown_) {
+    shell_.showInformation(kCableMissingText);
+    usbConDown_ = false;
+  }
+}
+
+void ConnectionControl::linkStep(bool fromUser) {
+  usbConDown_ = !usbConDown_;
+  ReadBtnClick();
+  SetFeatureClick();
+  if (selected_ >= 0 && selected_ < static_cast<int>(devList_.size())) {
+    THidDevice *dev = devList_[selected_].device;
+    if (dev && !dev->ReadWriteAccess()) {
+      usbConDown_ = false;
+      // Silence here would leave the user guessing; on Linux this is nearly always the
+      // permission of the cable's device node.
+      if (fromUser) {
+        addHistory("NO ACCESS: " + devList_[selected_].text);
+        shell_.showInformation(kNoAccessText);
+      }
+    } else if (dev && usbConDown_) {
+      dev->SetDataHandler(dataHandler_);
+    } else if (dev) {
+      dev->SetDataHandler(nullptr);
+    }
+  }
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::USBConClick() {
+  linkStep(true);
+  panel2Caption_ = usbConDown_ ? "Disconnect" : "Connect";
+  comsetEnabled_ = !usbConDown_;
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::Timer2Timer() {
+  linkStep(false);
+}
+
+void ConnectionControl::Panel2Click() {
+  setTimer2(false);
+  if (panel2Caption_ == "Connect") {
+    USBConClick();
+  } else {
+    panel2Caption_ = "Connect";
+    comsetEnabled_ = true;
+    if (linkKind_ == 5) USBConClick();
+  }
+  // A report handed over while reading was being stopped may have completed a frame and
+  // restarted the watchdog; a released link must stay released.
+  if (!usbConDown_) setTimer2(false);
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::COMClick(int n) {
+  if (n < 1 || n > 4) return;
+  for (int i = 1; i <= 4; ++i) comChecked_[i - 1] = (i == n) ? !comChecked_[i - 1] : false;
+  linkKind_ = n;
+  panel1Caption_ = "COM" + std::to_string(n);
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::USBClick() {
+  comChecked_.fill(false);
+  usbChecked_ = !usbChecked_;
+  linkKind_ = 5;
+  panel1Caption_ = "USB";
+  shell_.linkStateChanged();
+}
+
+void ConnectionControl::Panel1Click() {
+  if (panel2Caption_ != "Connect") return;
+  if (linkKind_ >= 1 && linkKind_ <= 3)
+    COMClick(linkKind_ + 1);
+  else if (linkKind_ == 4)
+    USBClick();
+  else
+    COMClick(1);
+}
+
+void ConnectionControl::HidCtlArrival(THidDevice &HidDev) {
+  addHistory("Arrival of " + DescribeDevice(HidDev));
+}
+
+void ConnectionControl::HidCtlRemoval(THidDevice &HidDev) {
+  addHistory("Removal of " + DescribeDevice(HidDev));
+}
+
+void ConnectionControl::HidCtlDeviceDataError(THidDevice &, std::uint32_t Error) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%X", Error);
+  addHistory("READ ERROR: " + hidCtl_.Platform().ErrorText(Error) + " (" + code + ")");
+}
+
+bool ConnectionControl::HidCtlEnumerate(THidDevice &HidDev, int Idx) {
+  DeviceLine line{DescribeDevice(HidDev), nullptr};
+  line.device = hidCtl_.ClaimByIndex(Idx);
+  devList_.push_back(std::move(line));
+  return true;
+}
+
+void ConnectionControl::releaseListedDevices() {
+  std::vector<DeviceLine> lines;
+  lines.swap(devList_);
+  selected_ = -1;
+  for (DeviceLine &line : lines)
+    if (line.device) line.device->Release();
+}
+
+void ConnectionControl::HidCtlDeviceChange(THidDeviceController &) {
+  ReadBtnClick();
+  releaseListedDevices();
+  hidCtl_.Enumerate();
+  for (int i = 0; i < static_cast<int>(devList_.size()); ++i)
+    if (devList_[i].text == kCableName) selected_ = i;
+  // Any change of the devices stops the cable's reading. While the link is open, read the
+  // newly selected cable again at once instead of leaving the link silent.
+  if (usbConDown_) {
+    THidDevice *dev = selectedDevice();
+    if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(dataHandler_);
+  }
+  shell_.linkStateChanged();
+}
+
+}  // namespace vexal

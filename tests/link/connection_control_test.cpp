@@ -1,0 +1,222 @@
+#include "link/ConnectionControl.h"
+
+#include <gtest/gtest.h>
+
+#include "scripted_hid_fixture.h"
+
+namespace vexal {
+namespace {
+
+using namespace vexal::testing;
+
+struct FakeShell : LinkShell {
+  int timerStarts = 0, timerStops = 0;
+  std::vector<std::string> messages;
+  void timer2Start() override { ++timerStarts; }
+  void timer2Stop() override { ++timerStops; }
+  void showInformation(const std::string &text) override { messages.push_back(text); }
+  void linkStateChanged() override {}
+};
+
+const std::string kFeatureLine = "60 09 00 00 03 00 00 00 00 00 ";
+const std::vector<std::uint8_t> kFeatureBytes{0x00, 0x60, 0x09, 0, 0, 3, 0, 0, 0, 0};
+
+class ConnectionControlTest : public ScriptedHidTest {
+ protected:
+  FakeShell shell;
+  std::vector<std::vector<std::uint8_t>> reports;  // what ReadLusk got
+  std::unique_ptr<THidDeviceController> hidCtl;
+  std::unique_ptr<ConnectionControl> link;
+
+  void start() {
+    hidCtl = std::make_unique<THidDeviceController>(platform);
+    link = std::make_unique<ConnectionControl>(
+        *hidCtl, shell, [this](std::uint8_t, const std::uint8_t *d, std::uint16_t n) {
+          reports.emplace_back(d, d + n);
+        });
+  }
+  void TearDown() override {
+    link.reset();
+    hidCtl.reset();
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> out;
+    for (const auto &l : link->DevListBox()) out.push_back(l.text);
+    return out;
+  }
+  void changeDevices() {
+    while (hidCtl->HandleChangeNotice()) {
+    }
+  }
+};
+
+TEST_F(ConnectionControlTest, ListsEveryDeviceAndSelectsTheLastCable) {
+  platform->Plug(scriptedDevice("/dev/a", 1));
+  auto noName = scriptedDevice("/dev/b", 2, u"", 0x1A, 0x2B);
+  platform->Plug(noName);
+  auto withSerial = scriptedDevice("/dev/c", 3);
+  withSerial.serial = u"A17";
+  platform->Plug(withSerial);
+  platform->Plug(scriptedDevice("/dev/d", 4));
+  platform->Plug(scriptedDevice("/dev/e", 5, u"Keyboard"));
+  start();
+  EXPECT_EQ(lines(),
+            (std::vector<std::string>{"USB to Serial", "Device VID=001A PID=002B",
+                                      "USB to Serial (Serial=A17)", "USB to Serial", "Keyboard"}));
+  EXPECT_EQ(link->DevListSelected(), 3);
+  for (const auto &l : link->DevListBox()) EXPECT_TRUE(l.device && l.device->Claimed());
+  EXPECT_TRUE(link->HistoryListBox().empty());
+}
+
+TEST_F(ConnectionControlTest, ConnectWithoutCable) {
+  platform->Plug(scriptedDevice("/dev/k", 1, u"Keyboard"));
+  start();
+  link->Panel2Click();
+  EXPECT_EQ(shell.messages, std::vector<std::string>{kCableMissingText});
+  EXPECT_EQ(link->Panel2Caption(), "Connect");
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_TRUE(link->ComsetEnabled());
+  EXPECT_TRUE(link->HistoryListBox().empty());
+}
+
+TEST_F(ConnectionControlTest, ConnectSendsTheFeatureReportAndReads) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  EXPECT_EQ(link->Panel2Caption(), "Disconnect");
+  EXPECT_TRUE(link->USBConDown());
+  EXPECT_FALSE(link->ComsetEnabled());
+  EXPECT_EQ(link->HistoryListBox(), std::vector<std::string>{kFeatureLine});
+  auto features = platform->FeatureAttempts("/dev/cable");
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].bytes, kFeatureBytes);
+
+  platform->QueueReport("/dev/cable", {0x00, 0xF2, 0x0D, 0x0A});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !reports.empty(); }));
+  EXPECT_EQ(reports[0], (std::vector<std::uint8_t>{0xF2, 0x0D, 0x0A}));
+  EXPECT_FALSE(link->Timer2Enabled());  // no decoded frame yet: no watchdog
+
+  link->Panel2Click();
+  EXPECT_EQ(link->Panel2Caption(), "Connect");
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_FALSE(link->DevListBox()[0].device->Reading());
+  EXPECT_EQ(link->HistoryListBox().size(), 2u);
+}
+
+TEST_F(ConnectionControlTest, WatchdogAlternatesAndDisconnectInReleasedHalf) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  link->restartWatchdog();  // a decoded frame
+  EXPECT_TRUE(link->Timer2Enabled());
+  THidDevice *cable = link->DevListBox()[0].device;
+  link->Timer2Timer();  // released half
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_FALSE(cable->Reading());
+  EXPECT_EQ(link->Panel2Caption(), "Disconnect");  // the caption stays
+  link->Timer2Timer();                             // re-opened
+  EXPECT_TRUE(link->USBConDown());
+  EXPECT_TRUE(cable->Reading());
+  EXPECT_EQ(platform->FeatureAttempts("/dev/cable").size(), 3u);
+  EXPECT_EQ(link->HistoryListBox().size(), 3u);
+  EXPECT_TRUE(shell.messages.empty());
+
+  link->Timer2Timer();  // released half again; now the user presses Disconnect
+  link->Panel2Click();
+  EXPECT_FALSE(link->Timer2Enabled());
+  EXPECT_TRUE(link->USBConDown());  // the press opened the link again
+  EXPECT_EQ(link->Panel2Caption(), "Disconnect");
+  link->Panel2Click();
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_EQ(link->Panel2Caption(), "Connect");
+  EXPECT_FALSE(cable->Reading());
+}
+
+TEST_F(ConnectionControlTest, WatchdogStaysOffWhenTheStopDeliversAFrame) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  hidCtl = std::make_unique<THidDeviceController>(platform);
+  // This ReadLusk stands for a frame completed by a report handed over during the stop.
+  link = std::make_unique<ConnectionControl>(
+      *hidCtl, shell,
+      [this](std::uint8_t, const std::uint8_t *, std::uint16_t) { link->restartWatchdog(); });
+  link->Panel2Click();
+  platform->QueueReport("/dev/cable", {0x00, 0xF0});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return link->Timer2Enabled(); }));
+  // The next report is read and waits in its hand-over when the user presses Disconnect.
+  platform->QueueReport("/dev/cable", {0x00, 0xF0});
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (platform->QueuedReads("/dev/cable") > 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(50ms);
+  const int startsBefore = shell.timerStarts;
+  link->Panel2Click();
+  EXPECT_GT(shell.timerStarts, startsBefore);  // the stop delivered the frame
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_FALSE(link->Timer2Enabled());
+}
+
+TEST_F(ConnectionControlTest, DeviceChangeWhileConnectedResumesReading) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  platform->Plug(scriptedDevice("/dev/mouse", 2, u"Mouse"));
+  changeDevices();
+  EXPECT_EQ(link->HistoryListBox().back(), "Arrival of Mouse");
+  EXPECT_EQ(lines(), (std::vector<std::string>{"USB to Serial", "Mouse"}));
+  EXPECT_EQ(link->DevListSelected(), 0);
+  EXPECT_TRUE(link->USBConDown());
+  THidDevice *cable = link->DevListBox()[0].device;
+  EXPECT_TRUE(cable->Reading());
+  platform->QueueReport("/dev/cable", {0x00, 0xF1, 0x42});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !reports.empty(); }));
+
+  platform->Unplug("/dev/cable");
+  changeDevices();
+  // The product string was read while listed; read errors of the stopping thread may follow.
+  const auto &history = link->HistoryListBox();
+  EXPECT_NE(std::find(history.begin(), history.end(), "Removal of USB to Serial"), history.end());
+  EXPECT_EQ(lines(), (std::vector<std::string>{"Mouse"}));
+  EXPECT_EQ(link->DevListSelected(), -1);
+  // The next link step finds no cable and only toggles.
+  link->Timer2Timer();
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(ConnectionControlTest, CableWithoutAccessIsExplained) {
+  auto cable = scriptedDevice("/dev/cable", 1);
+  cable.readWriteAccess = false;
+  platform->Plug(cable);
+  start();
+  link->Panel2Click();
+  EXPECT_FALSE(link->USBConDown());
+  EXPECT_EQ(link->Panel2Caption(), "Connect");
+  ASSERT_EQ(shell.messages.size(), 1u);
+  EXPECT_EQ(shell.messages[0], kNoAccessText);
+  EXPECT_EQ(link->HistoryListBox().back(), "NO ACCESS: USB to Serial");
+}
+
+TEST_F(ConnectionControlTest, ReadErrorsAndLinkKinds) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  platform->QueueStartFailure("/dev/cable", ScriptedHidPlatform::kRefused);
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return link->HistoryListBox().size() == 2; }));
+  EXPECT_EQ(link->HistoryListBox()[1].rfind("READ ERROR: ", 0), 0u);
+  EXPECT_NE(link->HistoryListBox()[1].find(" (1F)"), std::string::npos);
+
+  link->Panel1Click();  // only while "Connect" shows
+  EXPECT_EQ(link->LinkKind(), 5);
+  link->Panel2Click();
+  for (int expected : {1, 2, 3, 4, 5, 1}) {
+    link->Panel1Click();
+    EXPECT_EQ(link->LinkKind(), expected);
+  }
+  EXPECT_EQ(link->Panel1Caption(), "COM1");
+  EXPECT_TRUE(link->ComChecked(1));
+  link->COMClick(1);
+  EXPECT_FALSE(link->ComChecked(1));
+}
+
+}  // namespace
+}  // namespace vexal
