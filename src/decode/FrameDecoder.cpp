@@ -16,34 +16,44 @@ struct DigitTable {
   constexpr void set(int key, char glyph, char flag) { codes[key] = {glyph, flag}; }
 };
 
-constexpr DigitTable makeMainTable() {
+// Keys of the digits 0 to 9 with the point segment dark and lit, of the L pattern dark and
+// lit, and of the blank digit.
+struct DigitKeys {
+  int unlit[10];
+  int lit[10];
+  int lUnlit, lLit;
+  int blank[2];
+};
+
+constexpr DigitTable makeTable(const DigitKeys &k) {
   DigitTable t;
-  constexpr int unlit[] = {0x7D, 0x60, 0x3E, 0x7A, 0x63, 0x5B, 0x5F, 0x70, 0x7F, 0x7B};
-  constexpr int lit[] = {0xFD, 0xE0, 0xBE, 0xFA, 0xE3, 0xDB, 0xDF, 0xF0, 0xFF, 0xFB};
   for (int d = 0; d < 10; ++d) {
-    t.set(unlit[d], char('0' + d), 'N');
-    t.set(lit[d], char('0' + d), 'P');
+    t.set(k.unlit[d], char('0' + d), 'N');
+    t.set(k.lit[d], char('0' + d), 'P');
   }
-  t.set(0x0D, '@', 'N');
-  t.set(0x8D, '@', 'P');
-  t.set(0x00, 'H', 'N');
-  t.set(0x02, '-', '-');
+  t.set(k.lUnlit, '@', 'N');
+  t.set(k.lLit, '@', 'P');
+  for (int key : k.blank) t.set(key, 'H', 'N');
   return t;
 }
 
-constexpr DigitTable makeVoltageTable() {
-  DigitTable t;
-  constexpr int unlit[] = {0xD7, 0x50, 0xE3, 0xF1, 0x74, 0xB5, 0xB7, 0xD0, 0xF7, 0xF5};
-  constexpr int lit[] = {0xDF, 0x58, 0xEB, 0xF9, 0xF8, 0xBD, 0xBF, 0xD8, 0xFF, 0xFD};
-  for (int d = 0; d < 10; ++d) {
-    t.set(unlit[d], char('0' + d), 'N');
-    t.set(lit[d], char('0' + d), 'P');
-  }
-  t.set(0x07, '@', 'N');
-  t.set(0x0F, '@', 'P');
-  t.set(0x00, 'H', 'N');
-  t.set(0x08, 'H', 'N');
+constexpr DigitTable makeMainTable() {
+  DigitTable t = makeTable({{0x7D, 0x60, 0x3E, 0x7A, 0x63, 0x5B, 0x5F, 0x70, 0x7F, 0x7B},
+                            {0xFD, 0xE0, 0xBE, 0xFA, 0xE3, 0xDB, 0xDF, 0xF0, 0xFF, 0xFB},
+                            0x0D,
+                            0x8D,
+                            {0x00, 0x00}});
+  t.set(0x02, '-', '-');  // only the middle segment: a dash
   return t;
+}
+
+// A blank voltage digit with its point segment lit (08) is blank too.
+constexpr DigitTable makeVoltageTable() {
+  return makeTable({{0xD7, 0x50, 0xE3, 0xF1, 0x74, 0xB5, 0xB7, 0xD0, 0xF7, 0xF5},
+                    {0xDF, 0x58, 0xEB, 0xF9, 0xF8, 0xBD, 0xBF, 0xD8, 0xFF, 0xFD},
+                    0x07,
+                    0x0F,
+                    {0x00, 0x08}});
 }
 
 constexpr DigitTable kMainTable = makeMainTable();
