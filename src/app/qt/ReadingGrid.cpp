@@ -3,18 +3,23 @@
 #include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStyleOption>
 #include <algorithm>
+#include <cstdlib>
 
 namespace vexal {
 
 // The row-indicator column left of the cells; it scrolls with the rows, not sideways.
 class ReadingGrid::Indicator : public QWidget {
  public:
-  explicit Indicator(ReadingGrid *grid) : QWidget(grid), grid_(grid) {}
+  explicit Indicator(ReadingGrid *grid) : QWidget(grid), grid_(grid) {
+    // Paints every pixel itself, so scrolling can move its pixels instead of redrawing it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
 
  protected:
   void paintEvent(QPaintEvent *) override {
@@ -73,6 +78,7 @@ ReadingGrid::ReadingGrid(QWidget *parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   updateGeometries();
 }
 
@@ -132,9 +138,12 @@ void ReadingGrid::setCurrentRow(int row) {
   const int rows = rowCount();
   row = rows == 0 ? -1 : std::clamp(row, 0, rows - 1);
   const bool changed = row != current_;
+  const int previous = current_;
   current_ = row;
   ensureVisible(row);
-  repaintRows();
+  // Only the rows whose mark changes are drawn again.
+  updateRow(previous);
+  updateRow(row);
   if (changed) emit currentRowChanged(row);
 }
 
@@ -147,9 +156,10 @@ void ReadingGrid::ensureVisible(int row) {
     bar->setValue(row - visibleRowCount() + 1);
 }
 
-void ReadingGrid::onRowsInserted(const QModelIndex &parent, int, int last) {
+void ReadingGrid::onRowsInserted(const QModelIndex &parent, int first, int last) {
   if (parent.isValid()) return;
-  updateGeometries();
+  updateScrollBars();
+  if (first != last) repaintRows();
   setCurrentRow(last);
 }
 
@@ -168,17 +178,29 @@ void ReadingGrid::updateGeometries() {
                           area.height());
   corner_->setGeometry(area.left() - kIndicatorWidth, area.top() - headerHeight, kIndicatorWidth,
                        headerHeight);
-
-  QScrollBar *vertical = verticalScrollBar();
-  vertical->setRange(0, std::max(0, rowCount() - visibleRowCount()));
-  vertical->setPageStep(visibleRowCount());
-  vertical->setSingleStep(1);
-  QScrollBar *horizontal = horizontalScrollBar();
-  horizontal->setRange(0, std::max(0, header_->length() - area.width()));
-  horizontal->setPageStep(area.width());
-  horizontal->setSingleStep(8);
-  header_->setOffset(horizontal->value());
+  updateScrollBars();
   repaintRows();
+}
+
+void ReadingGrid::updateScrollBars() {
+  // Setting a step always redraws a scroll bar, so only changes are passed on.
+  auto set = [](QScrollBar *bar, int maximum, int page, int single) {
+    if (bar->maximum() != maximum || bar->minimum() != 0) bar->setRange(0, maximum);
+    if (bar->pageStep() != page) bar->setPageStep(page);
+    if (bar->singleStep() != single) bar->setSingleStep(single);
+  };
+  const int width = viewport()->width();
+  set(verticalScrollBar(), std::max(0, rowCount() - visibleRowCount()), visibleRowCount(), 1);
+  set(horizontalScrollBar(), std::max(0, header_->length() - width), width, 8);
+  header_->setOffset(horizontalScrollBar()->value());
+}
+
+void ReadingGrid::updateRow(int row) {
+  const int position = row - topRow();
+  if (row < 0 || position < 0 || position > visibleRowCount()) return;
+  const int height = rowHeight();
+  viewport()->update(0, position * height, viewport()->width(), height);
+  indicator_->update(0, position * height, kIndicatorWidth, height);
 }
 
 void ReadingGrid::repaintRows() {
@@ -186,9 +208,17 @@ void ReadingGrid::repaintRows() {
   indicator_->update();
 }
 
-void ReadingGrid::scrollContentsBy(int, int) {
+void ReadingGrid::scrollContentsBy(int dx, int dy) {
   header_->setOffset(horizontalScrollBar()->value());
-  repaintRows();
+  // Moving the pixels already drawn leaves only the uncovered rows to draw.
+  if (dx == 0 && std::abs(dy) < visibleRowCount()) {
+    viewport()->scroll(0, dy * rowHeight());
+    indicator_->scroll(0, dy * rowHeight());
+  } else if (dy == 0) {
+    viewport()->scroll(dx, 0);
+  } else {
+    repaintRows();
+  }
 }
 
 void ReadingGrid::resizeEvent(QResizeEvent *event) {
@@ -201,16 +231,20 @@ void ReadingGrid::changeEvent(QEvent *event) {
   if (event->type() == QEvent::FontChange) updateGeometries();
 }
 
-void ReadingGrid::paintEvent(QPaintEvent *) {
+void ReadingGrid::paintEvent(QPaintEvent *event) {
   QPainter painter(viewport());
   const QPalette &pal = palette();
-  painter.fillRect(viewport()->rect(), pal.base());
+  const QRect dirty = event->rect();
+  painter.fillRect(dirty, pal.base());
   if (!model_) return;
   const int rows = rowCount();
   const int height = rowHeight();
   const QColor lineColour = pal.color(QPalette::Mid);
   const bool focused = hasFocus();
-  for (int row = topRow(), y = 0; row < rows && y < viewport()->height(); ++row, y += height) {
+  // Only the rows that cross the area to draw.
+  const int firstShown = dirty.top() / height;
+  for (int row = topRow() + firstShown, y = firstShown * height; row < rows && y <= dirty.bottom();
+       ++row, y += height) {
     const bool current = row == current_;
     for (int visual = 0; visual < header_->count(); ++visual) {
       const int column = header_->logicalIndex(visual);

@@ -57,9 +57,11 @@ class ReadingGrid : public QAbstractScrollArea {
   void onRowsInserted(const QModelIndex &parent, int first, int last);
   void onModelReset();
   void updateGeometries();
+  void updateScrollBars();
   void ensureVisible(int row);
   void paintIndicator(QPainter &painter);
   void repaintRows();
+  void updateRow(int row);
 
   QPointer<QAbstractItemModel> model_;
   QHeaderView *header_;
