@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
   python3
-  qemu-system-x86 busybox-static cpio kmod
+  qemu-system-x86 busybox-static cpio kmod udev
 )
 
 as_root() {

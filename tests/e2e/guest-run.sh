@@ -6,6 +6,14 @@ export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 export HOME=/tmp VEXAL_E2E_GUEST=1
 echo "guest: kernel $(uname -r), up $(cut -d' ' -f1 /proc/uptime) s"
 ls -l /dev/uhid
+[ -f $W/options ] && . $W/options
+if [ "${UDEVD:-0}" = 1 ]; then
+	# As on a desktop: the udev daemon handles every device event before programs hear of it.
+	/lib/systemd/systemd-udevd --daemon
+	n=0
+	while [ ! -e /run/udev/control ] && [ $n -lt 200 ]; do sleep 0.05; n=$((n + 1)); done
+	echo "guest: udevd $(ls /run/udev/control 2>/dev/null || echo 'did not start')"
+fi
 cd /tmp
 sh $W/command >$W/program.log 2>&1
 echo $? >$W/rc.tmp

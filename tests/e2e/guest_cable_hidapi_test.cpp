@@ -297,9 +297,12 @@ TEST_F(CableTest, UnplugInTheMiddleOfAFrame) {
   std::sscanf(sim_->events()[at].c_str(), "unplugged mid-frame after %u", &sentBytes);
   EXPECT_GT(sentBytes, 0u);
   EXPECT_LT(sentBytes, 22u);
+  // hidapi reports the disconnection before queued reports, so whether the reader saw the
+  // start of the cut frame depends on the moment; it never sees anything else.
   Bytes partial;
-  assemble(r.reports, &partial);
-  EXPECT_EQ(partial.size(), sentBytes) << "the reader got the start of the cut frame";
+  const auto frames = assemble(r.reports, &partial);
+  EXPECT_TRUE(partial.empty() || partial.size() == sentBytes) << partial.size() << " bytes";
+  for (const Transmission &t : frames) EXPECT_EQ(t.hex, kWorkedExample);
 }
 
 TEST_F(CableTest, SignalsUnplugAndReplug) {

@@ -13,6 +13,7 @@
 #   VEXAL_E2E_CACHE    kernel and initramfs, kept between runs (default: ~/.cache/vexal-e2e)
 #   VEXAL_E2E_TIMEOUT  seconds one guest may take (default 300)
 #   VEXAL_E2E_DIRECT=1 run PROGRAM here instead, on a machine that has /dev/uhid (root)
+#   VEXAL_E2E_UDEVD=1  run the udev daemon in the guest, as a desktop does (needs udev)
 #   other VEXAL_* variables are passed on to the guest program
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -21,6 +22,8 @@ CACHE=${VEXAL_E2E_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/vexal-e2e}
 TIMEOUT=${VEXAL_E2E_TIMEOUT:-300}
 SKIP=77
 PACKAGES="qemu-system-x86 busybox-static cpio kmod"
+UDEVD=${VEXAL_E2E_UDEVD:-0}
+[ "$UDEVD" = 1 ] && PACKAGES="$PACKAGES udev"
 MODULES="virtio_pci 9pnet_virtio 9p hid-generic uhid"
 
 say() { echo "e2e: $*"; }
@@ -107,6 +110,10 @@ prepare() {
 	local probe
 	probe=$(echo q | timeout 30 qemu-system-x86_64 -machine none -accel tcg -nodefaults \
 		-display none -monitor stdio 2>&1) || skip "QEMU cannot start here: $(echo "$probe" | tail -1)"
+	if [ "$UDEVD" = 1 ] && [ ! -x /lib/systemd/systemd-udevd ]; then
+		say "FAILED: VEXAL_E2E_UDEVD=1 but udev is not installed (scripts/install-deps.sh)"
+		exit 1
+	fi
 	fetch_kernel || { say "FAILED: cannot fetch the guest kernel"; exit 1; }
 	local kver
 	kver=$(cat "$CACHE/kernel-version")
@@ -123,7 +130,7 @@ write_command() {
 	shift
 	{
 		echo "# written by run-e2e.sh"
-		for v in $(env | awk -F= '/^VEXAL_/ && $1 !~ /^VEXAL_E2E_(WORK|CACHE|TIMEOUT|DIRECT)$/ {print $1}'); do
+		for v in $(env | awk -F= '/^VEXAL_/ && $1 !~ /^VEXAL_E2E_(WORK|CACHE|TIMEOUT|DIRECT|UDEVD)$/ {print $1}'); do
 			printf 'export %s=%q\n' "$v" "${!v}"
 		done
 		# Qt programs get their platform through VEXAL_QT_QPA_PLATFORM (e.g. offscreen).
@@ -156,6 +163,7 @@ run() {
 	rm -rf "$dir" && mkdir -p "$dir"
 	cp "$HERE/guest-run.sh" "$dir/guest-run.sh"
 	write_command "$dir/command" "$@"
+	echo "UDEVD=$UDEVD" >"$dir/options"
 	local tq
 	tq=$(date +%s.%N)
 	timeout "$TIMEOUT" qemu-system-x86_64 -accel tcg -m 768 -smp 1 -nographic -no-reboot -nic none \

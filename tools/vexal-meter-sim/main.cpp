@@ -106,6 +106,7 @@ class Simulator {
   void handleCableEvent();
   void handleFeature(const std::vector<std::uint8_t> &data);
   void sendDueReports();
+  void unplugIfDue();
   void handleSignal();
   void handleControl();
   void command(const std::string &line);
@@ -119,6 +120,7 @@ class Simulator {
   TransmissionTracker tracker_;
   bool sending_ = false;  // the line rate 2400 has been set since the cable was plugged in
   bool unplugMidFrame_ = false;
+  Micros unplugAt_ = -1;  // a mid-frame unplug waiting for its moment
   bool quit_ = false;
   long frames_ = 0;
   Micros deadline_ = -1;
@@ -186,6 +188,7 @@ void Simulator::unplug(const char *how) {
   cable_.destroy();
   sending_ = false;
   unplugMidFrame_ = false;
+  unplugAt_ = -1;
   log_.line("unplugged%s", how);
   tracker_.reset();
 }
@@ -244,7 +247,7 @@ void Simulator::handleCableEvent() {
 
 void Simulator::sendDueReports() {
   Micros now = monotonicMicros();
-  while (cable_.created() && sending_ && source_->nextDue() <= now) {
+  while (cable_.created() && sending_ && unplugAt_ < 0 && source_->nextDue() <= now) {
     const Report report = source_->take(now);
     if (!cable_.sendInput(report)) {
       log_.line("input report failed: %s", std::strerror(errno));
@@ -256,12 +259,21 @@ void Simulator::sendDueReports() {
       log_.line("frame %ld %s", frames_, hexText(frame->data(), frame->size()).c_str());
     }
     if (unplugMidFrame_ && tracker_.inTransmission()) {
-      char how[64];
-      std::snprintf(how, sizeof how, " mid-frame after %zu bytes", tracker_.bytesSoFar());
-      unplug(how);
+      // The plug comes out between this report and the next one.
+      unplugMidFrame_ = false;
+      unplugAt_ = now + msToMicros(options_.pollMs) / 2;
+      return;
     }
     now = monotonicMicros();
   }
+}
+
+void Simulator::unplugIfDue() {
+  if (unplugAt_ < 0 || monotonicMicros() < unplugAt_) return;
+  unplugAt_ = -1;
+  char how[64];
+  std::snprintf(how, sizeof how, " mid-frame after %zu bytes", tracker_.bytesSoFar());
+  unplug(how);
 }
 
 void Simulator::command(const std::string &line) {
@@ -319,7 +331,7 @@ void Simulator::handleSignal() {
 
 int Simulator::pollTimeoutMs() const {
   Micros wake = -1;
-  if (cable_.created() && sending_) wake = source_->nextDue();
+  if (cable_.created() && sending_) wake = unplugAt_ >= 0 ? unplugAt_ : source_->nextDue();
   if (deadline_ >= 0 && (wake < 0 || deadline_ < wake)) wake = deadline_;
   if (wake < 0) return -1;
   const Micros left = wake - monotonicMicros();
@@ -339,6 +351,7 @@ int Simulator::run() {
     if (fds[2].revents & POLLIN) handleSignal();
     if (fds[3].revents & POLLIN) handleControl();
     sendDueReports();
+    unplugIfDue();
     if (deadline_ >= 0 && monotonicMicros() >= deadline_) quit_ = true;
   }
   unplug("");
