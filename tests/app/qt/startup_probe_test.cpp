@@ -1,0 +1,34 @@
+// The program starts and shows its main window: run `vexal` with the start-up probe, which
+// reports when the first frame of the window was shown and then ends the program.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+TEST(StartupProbe, MainWindowIsShownSoonAfterStart) {
+  const QString program = QStringLiteral(VEXAL_BIN_DIR "/vexal");
+  if (!QFileInfo::exists(program)) GTEST_SKIP() << "vexal is not built";
+  QProcess vexal;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("VEXAL_STARTUP_PROBE", "1");
+  vexal.setProcessEnvironment(env);
+  vexal.start(program, {});
+  ASSERT_TRUE(vexal.waitForFinished(30000)) << "vexal did not end after its first frame";
+  EXPECT_EQ(vexal.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(vexal.exitCode(), 0);
+
+  const QString output = QString::fromLocal8Bit(vexal.readAllStandardOutput());
+  const auto match =
+      QRegularExpression("first frame shown (\\d+) ms after process start").match(output);
+  ASSERT_TRUE(match.hasMatch()) << output.toStdString();
+  const int ms = match.captured(1).toInt();
+  std::printf("vexal showed its window %d ms after the process started\n", ms);
+  // The aim is half a second on a quiet machine; this bound only catches a hang at start.
+  EXPECT_LT(ms, 5000);
+}
+
+}  // namespace
