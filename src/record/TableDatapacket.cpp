@@ -193,6 +193,31 @@ int fieldIndex(std::string_view name) {
   return -1;
 }
 
+// The parser hands over NUL-terminated texts. Row attributes are read millions of times, so
+// their short names and numbers are looked at without measuring them first.
+bool equalsText(const char *text, std::string_view name) {
+  for (char c : name)
+    if (*text++ != c) return false;
+  return *text == '\0';
+}
+
+constexpr int kRowStateAttribute = -2;
+
+// kRowStateAttribute, the index of one of the six fields, or -1 for anything else.
+int rowAttribute(const char *name) {
+  if (equalsText(name, "RowState")) return kRowStateAttribute;
+  for (int i = 0; i < kFieldCount; ++i)
+    if (name[0] == kFieldSpecs[i].name[0] && equalsText(name, kFieldSpecs[i].name)) return i;
+  return -1;
+}
+
+// A number's text is short: anything longer than `limit` is not one of ours.
+std::string_view shortText(const char *text, std::size_t limit) {
+  std::size_t n = 0;
+  while (n <= limit && text[n] != '\0') ++n;
+  return std::string_view(text, n);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- public writing
@@ -402,29 +427,21 @@ struct DatapacketReader::Impl {
     TableRow row;
     std::uint8_t state = 0;
     for (; *atts; atts += 2) {
-      std::string_view key = atts[0];
-      std::string_view value = atts[1];
-      if (key == "RowState") {
-        auto n = parseDecimal<std::uint8_t>(value);
+      int field = rowAttribute(atts[0]);
+      if (field == kRowStateAttribute) {
+        auto n = parseDecimal<std::uint8_t>(shortText(atts[1], 8));
         if (!n) return fail("a RowState is not a number from 0 to 255");
         state = *n;
-        continue;
-      }
-      switch (fieldIndex(key)) {
-        case 0:
-          row.no = parseDecimal<std::int32_t>(value);
-          if (!row.no) return fail("a No value is not a 32-bit whole number");
-          break;
-        case 1:
-          row.timeMs = parseDatapacketTime(value);
-          if (!row.timeMs) return fail("a Time value is not a time of day");
-          break;
-        case -1:
-          break;  // a further field
-        default:
-          utf8ToFileBytes(atts[1], scratch, kTextWidth);
-          row.text(kTextFields[fieldIndex(key) - 2].field) = scratch;
-      }
+      } else if (field == 0) {
+        row.no = parseDecimal<std::int32_t>(shortText(atts[1], 16));
+        if (!row.no) return fail("a No value is not a 32-bit whole number");
+      } else if (field == 1) {
+        row.timeMs = parseDatapacketTime(shortText(atts[1], 16));
+        if (!row.timeMs) return fail("a Time value is not a time of day");
+      } else if (field >= 2) {
+        utf8ToFileBytes(atts[1], scratch, kTextWidth);
+        row.text(kTextFields[field - 2].field) = scratch;
+      }  // anything else is a further field
     }
     table.appendRowWithState(row, state);
   }
