@@ -542,6 +542,22 @@ TEST_F(FrmTestFiles, FailedXmlSaveReachesTheErrorBox) {
   EXPECT_EQ(frm->DBGrid1->rowCount(), 2);
 }
 
+TEST_F(FrmTestFiles, ReportsDuringASaveWaitUntilTheFileIsWritten) {
+  feedFrame(kExampleFrame);
+  const QString file = path("during.txt");
+  dialogs.chooseNextFile(file);
+  // Arrives while the save runs (the GUI thread takes posted events meanwhile).
+  QMetaObject::invokeMethod(
+      frm.get(), [this] { feedFrame(kOtherValueFrame); }, Qt::QueuedConnection);
+  frm->Save_asClick();
+  QFile saved(file);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll().count('\n'), 2);  // header and the one row before the save
+  ASSERT_EQ(rows(), 2u);                      // the report was decoded and recorded right after
+  EXPECT_EQ(frm->meter().cds1.text(1, Field::Value), "12" + frm->LocaleDecimalSeparator + "37");
+  EXPECT_EQ(frm->DBGrid1->rowCount(), 2);
+}
+
 TEST_F(FrmTestFiles, CancelledDialogsDoNothing) {
   feedFrame(kExampleFrame);
   click(frm->SpeedButton1);
