@@ -27,7 +27,8 @@ class ReadingGrid::Indicator : public QWidget {
     grid_->paintIndicator(painter);
   }
   void mousePressEvent(QMouseEvent *event) override {
-    grid_->setCurrentRow(grid_->rowAt(event->position().toPoint().y()));
+    const int row = grid_->rowAt(event->position().toPoint().y());
+    if (row >= 0) grid_->setCurrentRow(row);
   }
 
  private:
@@ -269,7 +270,8 @@ void ReadingGrid::paintEvent(QPaintEvent *event) {
 
 void ReadingGrid::paintIndicator(QPainter &painter) {
   const QPalette &pal = palette();
-  painter.fillRect(indicator_->rect(), pal.button());
+  // Below the last row the grid's ground shows, as under the cells.
+  painter.fillRect(indicator_->rect(), pal.base());
   const int height = rowHeight();
   const int rows = rowCount();
   for (int row = topRow(), y = 0; row < rows && y < indicator_->height(); ++row, y += height) {
@@ -316,8 +318,9 @@ void ReadingGrid::keyPressEvent(QKeyEvent *event) {
 void ReadingGrid::mousePressEvent(QMouseEvent *event) {
   // Presses on the cells arrive through the viewport.
   const int row = rowAt(event->position().toPoint().y());
-  if (row >= 0) setCurrentRow(row);
-  QAbstractScrollArea::mousePressEvent(event);
+  if (row < 0) return QAbstractScrollArea::mousePressEvent(event);
+  setCurrentRow(row);
+  event->accept();
 }
 
 }  // namespace vexal
