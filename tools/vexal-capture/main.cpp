@@ -32,8 +32,9 @@ namespace {
 using namespace vexal;
 using Clock = std::chrono::steady_clock;
 
-// Consecutive read errors after which the device counts as lost even without a notice.
-constexpr int kErrorLimit = 100;
+// How long reads may fail without a report in between before the device counts as lost,
+// even without a removal notice (which normally ends the capture first).
+constexpr std::chrono::seconds kErrorLimit{1};
 
 int gSignalFd = -1;
 
@@ -115,7 +116,8 @@ void drain(int fd) {
 // The program's GUI thread: carries out hand-overs and change notices until asked to stop.
 // Returns the exit status.
 int captureLoop(THidDeviceController &controller, THidDevice &cable, int wakeFd, int signalFd,
-                std::optional<Clock::time_point> deadline, const int &errorsInARow) {
+                std::optional<Clock::time_point> deadline,
+                const std::optional<Clock::time_point> &failingSince) {
   for (;;) {
     int timeoutMs = -1;
     if (deadline) {
@@ -130,7 +132,8 @@ int captureLoop(THidDeviceController &controller, THidDevice &cable, int wakeFd,
     controller.processHandOvers();
     if (fds[1].revents & POLLIN) return 0;
     if (fds[2].revents & POLLIN) controller.HandleChangeNotice();
-    if (!cable.Attached() || errorsInARow >= kErrorLimit) return 1;
+    if (!cable.Attached()) return 1;
+    if (failingSince && Clock::now() - *failingSince >= kErrorLimit) return 1;
   }
 }
 
@@ -148,10 +151,11 @@ int main(int argc, char **argv) {
     std::cerr << "vexal-capture: the HID services of this system cannot be used\n";
     return 1;
   }
-  int errorsInARow = 0;
+  std::optional<Clock::time_point> failingSince;  // reads fail since then, no report since
   std::string firstError;
   controller.SetOnDeviceDataError([&](THidDevice &, std::uint32_t code) {
-    if (errorsInARow++ == 0) {
+    if (!failingSince) {
+      failingSince = Clock::now();
       firstError = controller.Platform().ErrorText(code) + " (" + std::to_string(code) + ")";
     }
   });
@@ -220,12 +224,12 @@ int main(int argc, char **argv) {
 
   cable->SetDataHandler(
       [&](THidDevice &, std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
-        errorsInARow = 0;
+        failingSince.reset();
         writer.Report(Clock::now(), id, data, size);
       });
   std::optional<Clock::time_point> deadline;
   if (options.seconds) deadline = Clock::now() + std::chrono::seconds(*options.seconds);
-  int status = captureLoop(controller, *cable, wakePipe[0], signalPipe[0], deadline, errorsInARow);
+  int status = captureLoop(controller, *cable, wakePipe[0], signalPipe[0], deadline, failingSince);
 
   cable->SetDataHandler(nullptr);
   if (status != 0) {
