@@ -23,6 +23,7 @@
 #include "app/qt/ReadingGridModel.h"
 #include "app/qt/ToolIcons.h"
 #include "decode/qt/PanelRenderer.h"
+#include "link/qt/HidQtBridge.h"
 #include "record/DataFiles.h"
 
 namespace vexal {
@@ -123,7 +124,7 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
 
   DataSource1 = new ReadingGridModel(pipeline_.cds1, this);
   pipeline_.onFrameDecoded = [this](bool) { Panel4->update(); };
-  pipeline_.onRestartWatchdog = [this] { Timer2->start(); };
+  createLink(services.hid ? services.hid : makeSystemHidPlatform());
   connectHandlers();
   FormCreate();
 
@@ -132,8 +133,26 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
 }
 
 TFrmTest::~TFrmTest() {
-  // The model stops listening to the table before the pipeline goes.
+  // The link gives its devices back and the reading threads stop before the controller goes;
+  // the model stops listening to the table before the pipeline goes.
+  link_.reset();
+  hidBridge_.reset();
+  HidCtl.reset();
   delete DataSource1;
+}
+
+// The HID controller takes its first inventory; attaching its events fills the device list
+// with the cable selected. Its reports reach ReadLusk on the GUI thread.
+void TFrmTest::createLink(std::shared_ptr<HidPlatform> hid) {
+  HidCtl = std::make_unique<THidDeviceController>(std::move(hid));
+  hidBridge_ = std::make_unique<HidQtBridge>(*HidCtl);
+  pipeline_.onRestartWatchdog = [this] { link_->restartWatchdog(); };
+  pipeline_.onLinkHold = [this] { link_->requestLinkHold(); };
+  link_ = std::make_unique<ConnectionControl>(
+      *HidCtl, *this, [this](std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
+        ReadLusk(id, data, size);
+      });
+  linkStateChanged();
 }
 
 void TFrmTest::createControls(QWidget *surface) {
@@ -587,17 +606,83 @@ void TFrmTest::HELP1Click() {
 
 // --- Meter link ---------------------------------------------------------------------------
 
-void TFrmTest::Panel1Click() {}
-void TFrmTest::Panel2Click() {}
-void TFrmTest::USBConClick() {}
-void TFrmTest::ReadBtnClick() {}
-void TFrmTest::SetFeatureClick() {}
-void TFrmTest::Timer2Timer() {}
-void TFrmTest::COM1Click() {}
-void TFrmTest::COM2Click() {}
-void TFrmTest::COM3Click() {}
-void TFrmTest::COM4Click() {}
-void TFrmTest::USBClick() {}
+void TFrmTest::Panel1Click() {
+  link_->Panel1Click();
+}
+void TFrmTest::Panel2Click() {
+  link_->Panel2Click();
+}
+void TFrmTest::USBConClick() {
+  link_->USBConClick();
+}
+void TFrmTest::ReadBtnClick() {
+  link_->ReadBtnClick();
+}
+void TFrmTest::SetFeatureClick() {
+  link_->SetFeatureClick();
+}
+void TFrmTest::Timer2Timer() {
+  link_->Timer2Timer();
+}
+void TFrmTest::COM1Click() {
+  link_->COMClick(1);
+}
+void TFrmTest::COM2Click() {
+  link_->COMClick(2);
+}
+void TFrmTest::COM3Click() {
+  link_->COMClick(3);
+}
+void TFrmTest::COM4Click() {
+  link_->COMClick(4);
+}
+void TFrmTest::USBClick() {
+  link_->USBClick();
+}
+
+void TFrmTest::timer2Start() {
+  Timer2->start();
+}
+void TFrmTest::timer2Stop() {
+  Timer2->stop();
+}
+
+void TFrmTest::showInformation(const std::string &text) {
+  dialogs_->messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
+                        QString::fromStdString(text), BoxIcon::Information, BoxButtons::Ok});
+}
+
+// Mirrors the link's state into the controls that show it.
+void TFrmTest::linkStateChanged() {
+  if (!link_) return;
+  const ConnectionControl &link = *link_;
+  Panel2->setCaption(QString::fromStdString(link.Panel2Caption()));
+  Panel1->setCaption(QString::fromStdString(link.Panel1Caption()));
+  USBCon->setChecked(link.USBConDown());
+  Comset->setEnabled(link.ComsetEnabled());
+  QAction *const comItems[] = {COM1, COM2, COM3, COM4};
+  for (int n = 1; n <= 4; ++n) comItems[n - 1]->setChecked(link.ComChecked(n));
+  USB->setChecked(link.USBChecked());
+  LinkKind = static_cast<std::uint8_t>(link.LinkKind());
+
+  const auto &devices = link.DevListBox();
+  bool listChanged = DevListBox->count() != static_cast<int>(devices.size());
+  for (int i = 0; !listChanged && i < DevListBox->count(); ++i)
+    listChanged = DevListBox->item(i)->text().toStdString() != devices[i].text;
+  if (listChanged) {
+    DevListBox->clear();
+    for (const auto &line : devices) DevListBox->addItem(QString::fromStdString(line.text));
+  }
+  DevListBox->setCurrentRow(link.DevListSelected());
+
+  // History lines are only ever added; each addition selects the new line.
+  const auto &history = link.HistoryListBox();
+  if (HistoryListBox->count() < static_cast<int>(history.size())) {
+    for (std::size_t i = HistoryListBox->count(); i < history.size(); ++i)
+      HistoryListBox->addItem(QString::fromStdString(history[i]));
+    HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+  }
+}
 
 // --- Trend chart, chart pictures, printing, stored data, About ---------------------------
 

@@ -13,6 +13,8 @@
 #include "app/ErrorText.h"
 #include "app/MeterPipeline.h"
 #include "app/qt/Dialogs.h"
+#include "link/ConnectionControl.h"
+#include "link/HidControllerClass.h"
 
 class QAction;
 class QActionGroup;
@@ -38,9 +40,12 @@ class ReadingGridModel;
 struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
+  std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
 };
 
-class TFrmTest : public QMainWindow {
+class HidQtBridge;
+
+class TFrmTest : public QMainWindow, public LinkShell {
   Q_OBJECT
  public:
   using Services = FrmTestServices;
@@ -59,6 +64,7 @@ class TFrmTest : public QMainWindow {
   void ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size);
 
   MeterPipeline &meter() { return pipeline_; }
+  ConnectionControl &link() { return *link_; }
   Dialogs &dialogs() { return *dialogs_; }
 
   // Run-time state of the window.
@@ -67,6 +73,7 @@ class TFrmTest : public QMainWindow {
   std::string LocaleDecimalSeparator;  // read once at start-up
 
   // Non-visual parts.
+  std::unique_ptr<THidDeviceController> HidCtl;
   ReadingGridModel *DataSource1;
   FileDialogRequest SaveDialog2;
   FileDialogRequest OpenDialog1;
@@ -178,6 +185,12 @@ class TFrmTest : public QMainWindow {
   void createControls(QWidget *surface);
   void createRecordingBar();
   void createHiddenControls(QWidget *surface);
+  void createLink(std::shared_ptr<HidPlatform> hid);
+  // LinkShell: what the connection control needs of the window.
+  void timer2Start() override;
+  void timer2Stop() override;
+  void showInformation(const std::string &text) override;
+  void linkStateChanged() override;
   void createTimers();
   void createMenus();
   void createFileDialogs();
@@ -193,6 +206,8 @@ class TFrmTest : public QMainWindow {
   std::unique_ptr<QtDialogs> ownDialogs_;
   Dialogs *dialogs_;
   MeterPipeline pipeline_;
+  std::unique_ptr<HidQtBridge> hidBridge_;
+  std::unique_ptr<ConnectionControl> link_;
   RepeatedErrorFilter recordingErrors_;
 
   // Reports that arrived while a file job held the table; fed once it is done.
