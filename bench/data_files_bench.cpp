@@ -12,11 +12,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "record/Cp936.h"
 #include "record/DataFiles.h"
@@ -136,6 +138,13 @@ void toMemory(benchmark::State &state, std::string (*write)(const ReadingTable &
   state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
 }
 
+// Five single runs; the machine is shared, so the best run is reported beside the mean.
+void fiveRuns(benchmark::internal::Benchmark *b) {
+  b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+  b->ComputeStatistics(
+      "min", [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); });
+}
+
 void BM_TextToMemory(benchmark::State &s) {
   toMemory(s, tableToText);
 }
@@ -155,12 +164,12 @@ void BM_LoadXml(benchmark::State &s) {
   load(s, "rows.xml");
 }
 
-BENCHMARK(BM_TextToMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_XmlToMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SaveText)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SaveXml)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadText)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LoadXml)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TextToMemory)->Apply(fiveRuns);
+BENCHMARK(BM_XmlToMemory)->Apply(fiveRuns);
+BENCHMARK(BM_SaveText)->Apply(fiveRuns);
+BENCHMARK(BM_SaveXml)->Apply(fiveRuns);
+BENCHMARK(BM_LoadText)->Apply(fiveRuns);
+BENCHMARK(BM_LoadXml)->Apply(fiveRuns);
 
 }  // namespace
 

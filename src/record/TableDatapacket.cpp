@@ -458,7 +458,7 @@ bool DatapacketReader::feed(std::string_view bytes, bool last) {
     return false;
   }
   // expat takes an int length; give it large input in pieces.
-  constexpr std::size_t kPiece = 1 << 20;
+  constexpr std::size_t kPiece = 4 << 20;
   do {
     std::size_t n = bytes.size() < kPiece ? bytes.size() : kPiece;
     bool final = last && n == bytes.size();
