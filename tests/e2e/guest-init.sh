@@ -18,9 +18,19 @@ done
 fail() { echo "init: $*"; echo o >/proc/sysrq-trigger; sleep 30; }
 opts=trans=virtio,version=9p2000.L,msize=262144
 mount -t 9p -o "$opts,ro,cache=loose" hostroot /newroot || fail "mount hostroot"
+# The guest gets a fresh, writable /tmp; the host's stays reachable for the folders the run
+# needs from it (a build under /tmp), listed as TMP_BINDS in the run's options.
+mkdir /hosttmp
+mount -o bind /newroot/tmp /hosttmp
 mount -t tmpfs -o mode=755 tmpfs /newroot/run
 mount -t tmpfs -o mode=1777 tmpfs /newroot/tmp
 mkdir /newroot/run/work
 mount -t 9p -o "$opts" work /newroot/run/work || fail "mount work"
+[ -f /newroot/run/work/options ] && . /newroot/run/work/options
+for d in $TMP_BINDS; do
+	rel=${d#/tmp/}
+	mkdir -p "/newroot/tmp/$rel"
+	mount -o bind "/hosttmp/$rel" "/newroot/tmp/$rel" || echo "init: cannot show $d"
+done
 for d in proc sys dev; do mount -o move "/$d" "/newroot/$d"; done
 exec chroot /newroot /bin/sh /run/work/guest-run.sh

@@ -163,7 +163,17 @@ run() {
 	rm -rf "$dir" && mkdir -p "$dir"
 	cp "$HERE/guest-run.sh" "$dir/guest-run.sh"
 	write_command "$dir/command" "$@"
-	echo "UDEVD=$UDEVD" >"$dir/options"
+	# Folders under the host's /tmp that the guest must see (its own /tmp is fresh).
+	local binds="" f top
+	for f in "$1" "${VEXAL_METER_SIM:-}"; do
+		case "$f" in /tmp/?*/*)
+			top=${f#/tmp/}
+			top=/tmp/${top%%/*}
+			case " $binds " in *" $top "*) ;; *) binds="$binds $top" ;; esac
+			;;
+		esac
+	done
+	printf 'UDEVD=%s\nTMP_BINDS="%s"\n' "$UDEVD" "${binds# }" >"$dir/options"
 	local tq
 	tq=$(date +%s.%N)
 	timeout "$TIMEOUT" qemu-system-x86_64 -accel tcg -m 768 -smp 1 -nographic -no-reboot -nic none \
@@ -185,6 +195,7 @@ run() {
 		exit 1
 	fi
 	rc=$(cat "$dir/rc")
+	grep -q 'Call Trace' "$dir/console.log" && say "WARNING: the guest kernel logged a call trace (see above)"
 	say "TIMING qemu_s=$qemu_s total_s=$(elapsed)"
 	[ "$rc" = 0 ] || say "FAILED: exit status $rc; logs in $dir"
 	exit "$rc"
