@@ -2,6 +2,8 @@
 // Where the data-file writers put their bytes: a string in memory or a file being written.
 // Writers collect their output in blocks, so a sink sees few, large writes.
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,33 +25,38 @@ class StringSink : public ByteSink {
   std::string &out_;
 };
 
-// Collects small pieces and hands them to the sink in blocks of about `kBlock` bytes.
+// Collects small pieces and hands them to the sink in blocks of `kBlock` bytes.
 class BlockWriter {
  public:
   static constexpr std::size_t kBlock = 1 << 16;
 
-  explicit BlockWriter(ByteSink &sink) : sink_(sink) { buffer_.reserve(kBlock + 512); }
+  explicit BlockWriter(ByteSink &sink) : sink_(sink), buffer_(new char[kBlock]) {}
   BlockWriter(const BlockWriter &) = delete;
   BlockWriter &operator=(const BlockWriter &) = delete;
 
   void put(std::string_view bytes) {
-    buffer_.append(bytes);
-    if (buffer_.size() >= kBlock) flush();
+    if (bytes.size() > kBlock - used_) {
+      flush();
+      if (bytes.size() > kBlock) return sink_.write(bytes);
+    }
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
   }
   void put(char c) {
-    buffer_.push_back(c);
-    if (buffer_.size() >= kBlock) flush();
+    if (used_ == kBlock) flush();
+    buffer_[used_++] = c;
   }
   // Hands everything collected so far to the sink. Must be called at the end.
   void flush() {
-    if (buffer_.empty()) return;
-    sink_.write(buffer_);
-    buffer_.clear();
+    if (used_ == 0) return;
+    sink_.write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
   }
 
  private:
   ByteSink &sink_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace vexal

@@ -28,7 +28,7 @@ std::string_view cut(std::string_view s) {
 }
 }  // namespace
 
-std::uint32_t ReadingTable::intern(const std::optional<std::string> &text, std::uint32_t &last) {
+std::uint32_t ReadingTable::intern(std::optional<std::string_view> text, std::uint32_t &last) {
   if (!text) return 0;
   if (last != 0 && pool_[last] == cut(*text)) return last;
   std::string key(cut(*text));
@@ -47,6 +47,14 @@ std::optional<std::string_view> ReadingTable::pooled(std::uint32_t id) const {
 }
 
 ReadingTable::Row ReadingTable::pack(const TableRow &r) {
+  auto view = [](const std::optional<std::string> &t) {
+    return t ? std::optional<std::string_view>(*t) : std::nullopt;
+  };
+  return pack(
+      TableRowView{r.no, r.timeMs, view(r.value), view(r.unit), view(r.vRange), view(r.iRange)});
+}
+
+ReadingTable::Row ReadingTable::pack(const TableRowView &r) {
   Row row{};
   row.no = r.no.value_or(0);
   row.timeMs = r.timeMs.value_or(0);
@@ -65,7 +73,14 @@ ReadingTable::Row ReadingTable::pack(const TableRow &r) {
 }
 
 void ReadingTable::appendRow(const TableRow &row) {
-  Row packed = pack(row);
+  appendPacked(pack(row));
+}
+
+void ReadingTable::appendRow(const TableRowView &row) {
+  appendPacked(pack(row));
+}
+
+void ReadingTable::appendPacked(Row packed) {
   packed.state = kStateInserted;
   rows_.push_back(packed);
   log_.push_back({static_cast<std::uint32_t>(rows_.size()), 0, kStateInserted});

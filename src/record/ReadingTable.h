@@ -32,6 +32,13 @@ struct TableRow {
   bool operator==(const TableRow &) const = default;
 };
 
+// The same row as views of texts held elsewhere (reading a file without building strings).
+struct TableRowView {
+  std::optional<std::int32_t> no;
+  std::optional<std::int32_t> timeMs;
+  std::optional<std::string_view> value, unit, vRange, iRange;
+};
+
 struct ChangeLogEntry {
   std::uint32_t a = 0, b = 0, c = 0;
   bool operator==(const ChangeLogEntry &) const = default;
@@ -56,6 +63,7 @@ class ReadingTable {
   // Appends a row added by recording or from a text file: change state 4 and the log entry
   // (sequence number, 0, 4). Texts longer than 20 bytes are cut.
   void appendRow(const TableRow &row);
+  void appendRow(const TableRowView &row);  // the same without building strings
   // Appends a row as an XML file gives it: its own state, no log entry.
   void appendRowWithState(const TableRow &row, std::uint8_t state);
 
@@ -100,8 +108,10 @@ class ReadingTable {
   static constexpr std::uint8_t kHasNo = 1, kHasTime = 2;
 
   Row pack(const TableRow &r);
+  Row pack(const TableRowView &r);
+  void appendPacked(Row packed);  // as a row added by recording
   // `last` is the pool number this field got last time, checked before the index.
-  std::uint32_t intern(const std::optional<std::string> &text, std::uint32_t &last);
+  std::uint32_t intern(std::optional<std::string_view> text, std::uint32_t &last);
   std::optional<std::string_view> pooled(std::uint32_t id) const;
   void notifyAppended(std::size_t first);
 

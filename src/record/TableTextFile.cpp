@@ -100,8 +100,22 @@ std::optional<std::int32_t> parseTime(std::string_view text) {
   return parseTimeOfDay(text);
 }
 
-// Converts one part into its field of `row`. False when it does not convert.
-bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
+std::optional<std::string_view> &textOf(TableRowView &row, std::size_t index) {
+  switch (index) {
+    case 2:
+      return row.value;
+    case 3:
+      return row.unit;
+    case 4:
+      return row.vRange;
+    default:
+      return row.iRange;
+  }
+}
+
+// Sets field `index` of `row` from one part. False when the part does not convert. Texts
+// stay views into the file's bytes until the table stores (and cuts) them.
+bool assignPart(TableRowView &row, std::size_t index, std::string_view part) {
   switch (index) {
     case 0:
       // The writer leaves No empty when the row has none.
@@ -114,8 +128,7 @@ bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
       row.timeMs = parseTime(part);
       return row.timeMs.has_value();
     default:
-      // Cut before copying: a part may be a huge run of bytes.
-      row.text(kTextFields[index - 2]).emplace(part.substr(0, kTextWidth));
+      textOf(row, index) = part;
       return true;
   }
 }
@@ -124,7 +137,7 @@ bool assignPart(TableRow &row, std::size_t index, std::string_view part) {
 // row is stored with the fields assigned so far either way.
 bool appendLine(const std::string_view (&parts)[kTextFileFields + 1], std::size_t count,
                 bool whollyEmpty, ReadingTable &table) {
-  TableRow row;
+  TableRowView row;
   bool ok = !whollyEmpty;  // a wholly empty line has no number in its first field
   for (std::size_t i = 0; ok && i < count && i < kTextFileFields; ++i)
     ok = assignPart(row, i, parts[i]);
@@ -142,7 +155,8 @@ std::string_view trimControls(std::string_view text) {
 }
 
 std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
-  text = trimControls(text);
+  if (text.empty() || isControlOrBlank(text.front()) || isControlOrBlank(text.back()))
+    text = trimControls(text);
   bool negative = false;
   if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
     negative = text.front() == '-';
