@@ -30,7 +30,7 @@ std::string_view cut(std::string_view s) {
 
 std::uint32_t ReadingTable::intern(std::optional<std::string_view> text, std::uint32_t &last) {
   if (!text) return 0;
-  if (last != 0 && pool_[last] == cut(*text)) return last;
+  if (last != 0 && last < pool_.size() && pool_[last] == cut(*text)) return last;
   std::string key(cut(*text));
   auto it = poolIndex_.find(key);
   if (it != poolIndex_.end()) return last = it->second;

@@ -142,6 +142,21 @@ TEST(DatapacketReader, ReplacesRowsAndLogAndSequenceContinues) {
   EXPECT_EQ(table.changeLog().back(), (ChangeLogEntry{3, 0, 4}));
 }
 
+TEST(DatapacketReader, RowsRecordedAfterOpeningKeepTheirTexts) {
+  ReadingTable table;
+  // Many texts before opening: the opened file's own text pool is much smaller.
+  for (int i = 0; i < 50; ++i)
+    table.appendRow(makeRow(i, 0, "1", "u" + std::to_string(i), "f" + std::to_string(i), "m"));
+  table.appendRow(makeRow(1, 0, "1", "V", "DCV  600V", "Continuous"));
+  ASSERT_TRUE(readTableDatapacket(
+      document("", "<ROW Unit=\"" + kMegaOhm + "\" I_Range=\"PI\" V_Range=\"x\"/>"), table));
+  table.appendRow(makeRow(2, 0, "2", "V", "DCV  600V", "Continuous"));
+  table.appendRow(makeRow(3, 0, "3", kMegaOhm, "x", "PI"));
+  EXPECT_EQ(table.row(0), makeRow(std::nullopt, std::nullopt, std::nullopt, kMegaOhm, "x", "PI"));
+  EXPECT_EQ(table.row(1), makeRow(2, 0, "2", "V", "DCV  600V", "Continuous"));
+  EXPECT_EQ(table.row(2), makeRow(3, 0, "3", kMegaOhm, "x", "PI"));
+}
+
 TEST(DatapacketReader, FieldsInAnyOrderAndFurtherFieldsIgnored) {
   std::string xml =
       "<?xml version=\"1.0\"?>\n<DATAPACKET Version=\"2.0\">\n <METADATA>\n  <FIELDS>\n"
