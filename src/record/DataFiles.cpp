@@ -125,20 +125,6 @@ void fillTemp(Descriptor &fd, const std::string &path,
   if (fd.close() != 0) throw writeError(path, errno);
 }
 
-void readAll(int fd, const std::string &path, std::string &out, std::size_t expected) {
-  out.resize(expected);
-  std::size_t have = 0;
-  for (;;) {
-    if (have == out.size()) out.resize(have + kReadPiece);  // the file grew, or size unknown
-    ssize_t n = ::read(fd, out.data() + have, out.size() - have);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw openError(path, errno);
-    if (n == 0) break;
-    have += static_cast<std::size_t>(n);
-  }
-  out.resize(have);
-}
-
 // Opens a regular file for reading; other kinds (folders, pipes, devices) are refused so
 // that reading can neither block nor run forever.
 int openRegularFile(const std::string &path, struct stat &st) {
@@ -249,14 +235,6 @@ void writeFileAtomically(const std::string &path, const std::function<void(ByteS
     ::unlink(temp.c_str());
     throw;
   }
-}
-
-std::string readWholeFile(const std::string &path) {
-  struct stat st;
-  Descriptor fd(openRegularFile(path, st));
-  std::string bytes;
-  readAll(fd.get(), path, bytes, static_cast<std::size_t>(st.st_size));
-  return bytes;
 }
 
 bool SaveTableToFile(const ReadingTable &table, const std::string &path,

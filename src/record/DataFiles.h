@@ -74,7 +74,4 @@ void SplitByDelimiter(std::string_view text, std::string_view delimiter,
 // followed, so the file it points to is replaced.
 void writeFileAtomically(const std::string &path, const std::function<void(ByteSink &)> &produce);
 
-// The whole content of a regular file. Throws EFileError when it cannot be opened or read.
-std::string readWholeFile(const std::string &path);
-
 }  // namespace vexal
