@@ -20,7 +20,7 @@ using Scenario = std::vector<ScenarioStep>;
 // "steady": 12.34 GΩ at 1000 V, over and over.
 // "pi": a polarisation-index test at 2500 V: the timer runs to 10:00 in 30-second steps while
 //       the resistance rises from 620 MΩ (units change to GΩ at 1 GΩ), then the PI result
-//       3.41 with the COMP sign and GOOD.
+//       about 3.3 with the COMP sign and GOOD.
 // "acv": an AC voltage reading around 230 V.
 // `repeats` frames are sent for each step (at least 1).
 std::optional<Scenario> builtinScenario(const std::string &name, int repeats = 2);
