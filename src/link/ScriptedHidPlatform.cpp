@@ -53,8 +53,8 @@ void ScriptedHidPlatform::Notify() {
 void ScriptedHidPlatform::Plug(Device device) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto state = std::make_shared<DeviceState>();
-  state->spec = std::move(device);
-  lastByPath_[state->spec.path] = state;
+  state->setup = std::move(device);
+  lastByPath_[state->setup.path] = state;
   devices_.push_back(std::move(state));
   Notify();
 }
@@ -63,7 +63,7 @@ void ScriptedHidPlatform::Unplug(const std::string &path) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = std::find_if(devices_.begin(), devices_.end(),
-                           [&](const auto &d) { return d->spec.path == path; });
+                           [&](const auto &d) { return d->setup.path == path; });
     if (it == devices_.end()) return;
     (*it)->gone = true;
     devices_.erase(it);
@@ -84,9 +84,9 @@ void ScriptedHidPlatform::Update(const std::string &path,
                                  const std::function<void(Device &)> &change) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (auto state = Present(path)) {
-    const std::string keep = state->spec.path;
-    change(state->spec);
-    state->spec.path = keep;
+    const std::string keep = state->setup.path;
+    change(state->setup);
+    state->setup.path = keep;
   }
 }
 
@@ -182,7 +182,7 @@ void ScriptedHidPlatform::SetRealSleep(bool real) {
 std::shared_ptr<ScriptedHidPlatform::DeviceState> ScriptedHidPlatform::Present(
     const std::string &path) const {
   for (const auto &state : devices_) {
-    if (state->spec.path == path) return state;
+    if (state->setup.path == path) return state;
   }
   return nullptr;
 }
@@ -214,7 +214,7 @@ bool ScriptedHidPlatform::Available() {
 std::vector<HidInterface> ScriptedHidPlatform::ListInterfaces() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<HidInterface> list;
-  for (const auto &state : devices_) list.push_back({state->spec.path, state->spec.instanceId});
+  for (const auto &state : devices_) list.push_back({state->setup.path, state->setup.instanceId});
   return list;
 }
 
@@ -224,8 +224,8 @@ HidHandle ScriptedHidPlatform::Open(const std::string &path, HidOpenMode mode) {
   std::uint32_t refusal = 0;
   if (!state) {
     refusal = kNotFound;
-  } else if (!state->spec.openable ||
-             (mode != HidOpenMode::NoAccess && !state->spec.readWriteAccess)) {
+  } else if (!state->setup.openable ||
+             (mode != HidOpenMode::NoAccess && !state->setup.readWriteAccess)) {
     refusal = kAccessDenied;
   }
   if (refusal != 0) {
@@ -258,8 +258,8 @@ bool ScriptedHidPlatform::GetAttributes(HidHandle h, HidAttributes &out) {
   HandleState *handle = FindHandle(h);
   if (!handle) return Fail(kInvalidHandle);
   if (handle->device->gone) return Fail(kDeviceGone);
-  if (!handle->device->spec.identifiable) return Fail(kRefused);
-  out = handle->device->spec.attributes;
+  if (!handle->device->setup.identifiable) return Fail(kRefused);
+  out = handle->device->setup.attributes;
   return true;
 }
 
@@ -268,8 +268,8 @@ bool ScriptedHidPlatform::GetProductString(HidHandle h, char16_t *buffer, std::s
   HandleState *handle = FindHandle(h);
   if (!handle) return Fail(kInvalidHandle);
   if (handle->device->gone) return Fail(kDeviceGone);
-  if (!handle->device->spec.productReadable) return Fail(kRefused);
-  copyText(handle->device->spec.product, buffer, units);
+  if (!handle->device->setup.productReadable) return Fail(kRefused);
+  copyText(handle->device->setup.product, buffer, units);
   return true;
 }
 
@@ -278,8 +278,8 @@ bool ScriptedHidPlatform::GetSerialNumberString(HidHandle h, char16_t *buffer, s
   HandleState *handle = FindHandle(h);
   if (!handle) return Fail(kInvalidHandle);
   if (handle->device->gone) return Fail(kDeviceGone);
-  if (!handle->device->spec.serialReadable) return Fail(kRefused);
-  copyText(handle->device->spec.serial, buffer, units);
+  if (!handle->device->setup.serialReadable) return Fail(kRefused);
+  copyText(handle->device->setup.serial, buffer, units);
   return true;
 }
 
@@ -288,8 +288,8 @@ bool ScriptedHidPlatform::GetLanguageList(HidHandle h, std::uint16_t *buffer, st
   HandleState *handle = FindHandle(h);
   if (!handle) return Fail(kInvalidHandle);
   if (handle->device->gone) return Fail(kDeviceGone);
-  if (!handle->device->spec.languagesReadable) return Fail(kRefused);
-  const auto &languages = handle->device->spec.languages;
+  if (!handle->device->setup.languagesReadable) return Fail(kRefused);
+  const auto &languages = handle->device->setup.languages;
   std::copy_n(languages.begin(), std::min(languages.size(), units), buffer);
   return true;
 }
@@ -299,8 +299,8 @@ bool ScriptedHidPlatform::GetInputReportLength(HidHandle h, std::uint16_t &out) 
   HandleState *handle = FindHandle(h);
   if (!handle) return Fail(kInvalidHandle);
   if (handle->device->gone) return Fail(kDeviceGone);
-  if (!handle->device->spec.capsReadable) return Fail(kRefused);
-  out = handle->device->spec.inputReportLength;
+  if (!handle->device->setup.capsReadable) return Fail(kRefused);
+  out = handle->device->setup.inputReportLength;
   return true;
 }
 
@@ -403,7 +403,7 @@ bool ScriptedHidPlatform::SendFeature(HidHandle h, const std::uint8_t *data, std
     device.features.push_back(std::move(attempt));
     return Fail(kDeviceGone);
   }
-  if (handle->mode != HidOpenMode::ReadWrite || device.spec.refuseFeature) {
+  if (handle->mode != HidOpenMode::ReadWrite || device.setup.refuseFeature) {
     device.features.push_back(std::move(attempt));
     return Fail(handle->mode != HidOpenMode::ReadWrite ? kAccessDenied : kRefused);
   }

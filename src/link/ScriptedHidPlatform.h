@@ -120,7 +120,7 @@ class ScriptedHidPlatform : public HidPlatform {
   using ReadItem = std::variant<std::vector<std::uint8_t>, StartFailure, EmptyRead>;
 
   struct DeviceState {
-    Device spec;
+    Device setup;
     bool gone = false;
     std::vector<ReadItem> reads;  // front = next
     std::vector<FeatureAttempt> features;

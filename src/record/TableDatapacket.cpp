@@ -380,11 +380,11 @@ struct DatapacketReader::Impl {
 
   bool checkFields() {
     for (int i = 0; i < kFieldCount; ++i) {
-      const FieldSpec &spec = kFieldSpecs[i];
+      const FieldSpec &expected = kFieldSpecs[i];
       const FieldDef &def = defs[i];
-      bool ok = def.seen && def.type == spec.type && (!spec.isText || def.width == "20");
+      bool ok = def.seen && def.type == expected.type && (!expected.isText || def.width == "20");
       if (!ok) {
-        fail("field " + std::string(spec.name) + " is missing or of another type or width");
+        fail("field " + std::string(expected.name) + " is missing or of another type or width");
         return false;
       }
     }

@@ -154,19 +154,19 @@ std::span<const ElementSpec> panelCatalogue() {
 const ElementSpec &elementSpec(Element e) {
   static const auto index = [] {
     std::array<const ElementSpec *, kElementCount> byElement{};
-    for (const ElementSpec &spec : panelCatalogue())
-      byElement[static_cast<std::size_t>(spec.element)] = &spec;
+    for (const ElementSpec &entry : panelCatalogue())
+      byElement[static_cast<std::size_t>(entry.element)] = &entry;
     return byElement;
   }();
-  const ElementSpec *spec = index[static_cast<std::size_t>(e)];
-  if (spec == nullptr) throw std::out_of_range("element not on the panel");
-  return *spec;
+  const ElementSpec *entry = index[static_cast<std::size_t>(e)];
+  if (entry == nullptr) throw std::out_of_range("element not on the panel");
+  return *entry;
 }
 
-PanelBox panelBox(const ElementSpec &spec) {
-  PanelBox box = spec.box;
-  if (spec.region != PanelRegion::Panel4) {
-    const PanelBox &origin = regionSpec(spec.region).box;
+PanelBox panelBox(const ElementSpec &entry) {
+  PanelBox box = entry.box;
+  if (entry.region != PanelRegion::Panel4) {
+    const PanelBox &origin = regionSpec(entry.region).box;
     box.x += origin.x;
     box.y += origin.y;
   }

@@ -72,7 +72,7 @@ std::span<const ElementSpec> panelCatalogue();
 const ElementSpec &elementSpec(Element e);
 
 // The box of an element in Panel4 coordinates (its region's offset added).
-PanelBox panelBox(const ElementSpec &spec);
+PanelBox panelBox(const ElementSpec &entry);
 
 std::span<const ScaleMark> scaleMarks();  // base line first, then the ticks
 std::span<const ScaleLabel> scaleLabels();

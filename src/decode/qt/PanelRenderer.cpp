@@ -120,34 +120,34 @@ void PanelRenderer::paintRegion(QPainter &painter, const PanelState &state,
   painter.setClipRect(local);
   if (region != PanelRegion::Panel4) painter.fillRect(local, Qt::white);
   if (region == PanelRegion::KD) paintScale(painter);
-  for (const ElementSpec &spec : elements_)
-    if (spec.region == region && state.visible(spec.element)) paintElement(painter, state, spec);
+  for (const ElementSpec &entry : elements_)
+    if (entry.region == region && state.visible(entry.element)) paintElement(painter, state, entry);
   painter.restore();
 }
 
 void PanelRenderer::paintElement(QPainter &painter, const PanelState &state,
-                                 const ElementSpec &spec) const {
-  const QRectF box = toRect(spec.box);
-  const QString text = QString::fromUtf8(spec.text.data(), qsizetype(spec.text.size()));
+                                 const ElementSpec &entry) const {
+  const QRectF box = toRect(entry.box);
+  const QString text = QString::fromUtf8(entry.text.data(), qsizetype(entry.text.size()));
   painter.save();
   painter.setPen(Qt::NoPen);
   painter.setBrush(Qt::black);
-  switch (spec.kind) {
+  switch (entry.kind) {
     case ElementKind::Digit:
-      drawLcdDigit(painter, box, spec.textHeight,
-                   isDigitElement(spec.element) ? state.digit(spec.element) : ' ');
+      drawLcdDigit(painter, box, entry.textHeight,
+                   isDigitElement(entry.element) ? state.digit(entry.element) : ' ');
       break;
     case ElementKind::LcdSign:
-      drawLcdText(painter, box, spec.textHeight, text, spec.align);
+      drawLcdText(painter, box, entry.textHeight, text, entry.align);
       break;
     case ElementKind::TextSign:
-      drawSansText(painter, box, spec.textHeight, text, spec.align);
+      drawSansText(painter, box, entry.textHeight, text, entry.align);
       break;
     case ElementKind::Picture:
-      drawPanelPicture(painter, spec.element, box);
+      drawPanelPicture(painter, entry.element, box);
       break;
     case ElementKind::Bar:
-      drawBar(painter, spec.element, box);
+      drawBar(painter, entry.element, box);
       break;
   }
   painter.restore();

@@ -27,7 +27,7 @@ class PanelRenderer {
  private:
   void paintPanelGround(QPainter &painter) const;
   void paintRegion(QPainter &painter, const PanelState &state, PanelRegion region) const;
-  void paintElement(QPainter &painter, const PanelState &state, const ElementSpec &spec) const;
+  void paintElement(QPainter &painter, const PanelState &state, const ElementSpec &entry) const;
 
   std::span<const ElementSpec> elements_;
 };

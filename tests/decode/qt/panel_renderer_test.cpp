@@ -75,9 +75,9 @@ const std::map<char, std::string> kLitSegments = {
 
 // Checks every segment of a digit element: black where `lit` names it, white elsewhere.
 void expectSegments(const QImage &image, Element e, const std::string &lit) {
-  const ElementSpec &spec = elementSpec(e);
-  const QRectF glyph = lcdGlyphRect(toRectF(panelBox(spec)), spec.textHeight);
-  const double t = segmentThickness(glyph, spec.textHeight);
+  const ElementSpec &entry = elementSpec(e);
+  const QRectF glyph = lcdGlyphRect(toRectF(panelBox(entry)), entry.textHeight);
+  const double t = segmentThickness(glyph, entry.textHeight);
   for (char s : std::string("abcdefg")) {
     const QRgb p = pixelAt(image, segmentCentre(glyph, t, s));
     if (lit.find(s) != std::string::npos)
@@ -104,7 +104,7 @@ bool allWhite(const QImage &image, const QRect &area) {
 
 TEST(PanelLayout, EveryElementOfTheStateIsOnThePanelOnce) {
   std::map<Element, int> seen;
-  for (const ElementSpec &spec : panelCatalogue()) ++seen[spec.element];
+  for (const ElementSpec &entry : panelCatalogue()) ++seen[entry.element];
   for (std::size_t i = 0; i < kElementCount; ++i) {
     const auto e = static_cast<Element>(i);
     if (e == Element::KD) continue;  // the bar-graph region itself
@@ -113,12 +113,12 @@ TEST(PanelLayout, EveryElementOfTheStateIsOnThePanelOnce) {
 }
 
 TEST(PanelLayout, DigitGlyphsLieInsideTheirRegionAlthoughTheirBoxesDoNot) {
-  for (const ElementSpec &spec : panelCatalogue()) {
-    if (spec.kind != ElementKind::Digit) continue;
-    const QRectF region = toRectF(regionSpec(spec.region).box);
-    const QRectF glyph = lcdGlyphRect(toRectF(panelBox(spec)), spec.textHeight);
-    EXPECT_TRUE(region.contains(glyph)) << elementName(spec.element);
-    EXPECT_GE(segmentThickness(glyph, spec.textHeight), 3.0) << elementName(spec.element);
+  for (const ElementSpec &entry : panelCatalogue()) {
+    if (entry.kind != ElementKind::Digit) continue;
+    const QRectF region = toRectF(regionSpec(entry.region).box);
+    const QRectF glyph = lcdGlyphRect(toRectF(panelBox(entry)), entry.textHeight);
+    EXPECT_TRUE(region.contains(glyph)) << elementName(entry.element);
+    EXPECT_GE(segmentThickness(glyph, entry.textHeight), 3.0) << elementName(entry.element);
   }
 }
 
@@ -172,10 +172,10 @@ TEST(PanelDigits, DashLightsOnlyTheMiddleSegment) {
 TEST(PanelDigits, HiddenDigitLeavesItsPlaceWhiteButKeepsItsCharacter) {
   PanelState state;
   state.hide(Element::LabelA);
-  const ElementSpec &spec = elementSpec(Element::LabelA);
+  const ElementSpec &entry = elementSpec(Element::LabelA);
   const QImage image = renderPanel(state);
   EXPECT_TRUE(
-      allWhite(image, lcdGlyphRect(toRectF(panelBox(spec)), spec.textHeight).toAlignedRect()));
+      allWhite(image, lcdGlyphRect(toRectF(panelBox(entry)), entry.textHeight).toAlignedRect()));
   state.show(Element::LabelA);
   expectSegments(renderPanel(state), Element::LabelA, "abcdefg");
 }
@@ -278,14 +278,14 @@ TEST(PanelRegions, SubRegionsCoverPanelElementsBeneathThem) {
 
 TEST(PanelRegions, EveryElementStaysInsideItsOwnBox) {
   PanelState base = allHidden();
-  for (const ElementSpec &spec : panelCatalogue()) {
+  for (const ElementSpec &entry : panelCatalogue()) {
     PanelState reference = base;
-    if (spec.region == PanelRegion::KD) reference.show(Element::KD);
+    if (entry.region == PanelRegion::KD) reference.show(Element::KD);
     PanelState state = reference;
-    state.show(spec.element);
+    state.show(entry.element);
     const QImage without = renderPanel(reference), with = renderPanel(state);
 
-    QRect allowed = toRect(panelBox(spec)).adjusted(-1, -1, 1, 1);
+    QRect allowed = toRect(panelBox(entry)).adjusted(-1, -1, 1, 1);
     int changed = 0, outside = 0;
     for (int y = 0; y < kPanelHeight; ++y)
       for (int x = 0; x < kPanelWidth; ++x)
@@ -293,8 +293,8 @@ TEST(PanelRegions, EveryElementStaysInsideItsOwnBox) {
           ++changed;
           if (!allowed.contains(x, y)) ++outside;
         }
-    EXPECT_GT(changed, 0) << elementName(spec.element) << " draws nothing";
-    EXPECT_EQ(outside, 0) << elementName(spec.element) << " draws outside its box";
+    EXPECT_GT(changed, 0) << elementName(entry.element) << " draws nothing";
+    EXPECT_EQ(outside, 0) << elementName(entry.element) << " draws outside its box";
   }
 }
 
