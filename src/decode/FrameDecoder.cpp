@@ -240,15 +240,22 @@ void FrameDecoder::applyAnnunciatorBit(int c, int bit) {
   }
 }
 
+// The part common to every position: a pattern the table does not hold changes nothing, a
+// blank hides the digit, anything else shows its glyph. True when the digit shows a glyph.
+bool FrameDecoder::showDigit(Element digit, DigitCode code) {
+  if (code.is("GP")) return false;
+  if (code.is("HN")) {
+    panel_.hide(digit);
+    return false;
+  }
+  panel_.show(digit);
+  panel_.setDigit(digit, code.glyph);
+  return true;
+}
+
 void FrameDecoder::decodeValuePosition(int p, DigitCode code) {
   const Position &pos = kPositions[p];
-  if (code.is("GP")) return;
-  if (code.is("HN")) {
-    panel_.hide(pos.digit);
-    return;
-  }
-  panel_.show(pos.digit);
-  panel_.setDigit(pos.digit, code.glyph);
+  if (!showDigit(pos.digit, code)) return;
   const char shown = code.glyph == '@' ? 'L' : code.glyph;
   if (code.flag == 'N') {
     reading_.ValueText.push_back(shown);
@@ -262,13 +269,7 @@ void FrameDecoder::decodeValuePosition(int p, DigitCode code) {
 
 void FrameDecoder::decodeOtherPosition(int p, DigitCode code) {
   const Position &pos = kPositions[p];
-  if (code.is("GP")) return;
-  if (code.is("HN")) {
-    panel_.hide(pos.digit);
-    return;
-  }
-  panel_.show(pos.digit);
-  panel_.setDigit(pos.digit, code.glyph);
+  if (!showDigit(pos.digit, code)) return;
   const bool lit = code.flag != 'N';
   panel_.setVisible(pos.point, lit);
   panel_.setVisible(pos.point2, lit);
