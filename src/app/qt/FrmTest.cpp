@@ -537,19 +537,14 @@ void TFrmTest::feedDeferredReports() {
 
 // --- Data files ---------------------------------------------------------------------------
 
-void TFrmTest::Save_asClick() {
-  SaveDialog2.fileName.clear();
-  const auto chosen = dialogs_->fileDialog(SaveDialog2);
-  if (!chosen) return;
-  const std::string path = chosen->toStdString();
-  CollectingReporter reporter;
+// Runs a save or an open with the grid's updates suspended. Cable reports that arrive
+// meanwhile are kept and fed once the table is free again, whatever happens.
+void TFrmTest::runWithTableHeld(const std::function<void()> &work) {
   {
     UpdatesSuspended hold(pipeline_.cds1);
     fileJobRunning_ = true;
     try {
-      // Only reads the table; recordings wait until it is done.
-      runFileJob(this, QStringLiteral("Saving data..."),
-                 [&] { SaveTableToFile(pipeline_.cds1, path, reporter); });
+      work();
     } catch (...) {
       fileJobRunning_ = false;
       feedDeferredReports();
@@ -558,6 +553,19 @@ void TFrmTest::Save_asClick() {
     fileJobRunning_ = false;
   }
   feedDeferredReports();
+}
+
+void TFrmTest::Save_asClick() {
+  SaveDialog2.fileName.clear();
+  const auto chosen = dialogs_->fileDialog(SaveDialog2);
+  if (!chosen) return;
+  const std::string path = chosen->toStdString();
+  CollectingReporter reporter;
+  runWithTableHeld([&] {
+    // Only reads the table; recordings wait until it is done.
+    runFileJob(this, QStringLiteral("Saving data..."),
+               [&] { SaveTableToFile(pipeline_.cds1, path, reporter); });
+  });
   reporter.showAll(*dialogs_);
 }
 
@@ -567,34 +575,24 @@ void TFrmTest::OpenClick() {
   OpenDialog1.fileName = *chosen;
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
-  {
-    UpdatesSuspended hold(pipeline_.cds1);
-    fileJobRunning_ = true;
-    try {
-      // The file is read into a table of its own off the GUI thread, then taken over.
-      ReadingTable loaded;
-      bool read = false;
-      runFileJob(this, QStringLiteral("Opening data..."),
-                 [&] { read = LoadFileToTable(path, loaded, reporter); });
-      ReadingTable &table = pipeline_.cds1;
-      if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
-        if (read) table.replaceWith(std::move(loaded));
-      } else {
-        // Rows read before a failing line stay, as they would reading straight into it.
-        runInSlices(this, QStringLiteral("Opening data..."), loaded.rowCount(),
-                    [&](std::size_t first, std::size_t count) {
-                      for (std::size_t row = first; row < first + count; ++row)
-                        table.appendRow(loaded.row(row));
-                    });
-      }
-    } catch (...) {
-      fileJobRunning_ = false;
-      feedDeferredReports();
-      throw;
+  runWithTableHeld([&] {
+    // The file is read into a table of its own off the GUI thread, then taken over.
+    ReadingTable loaded;
+    bool read = false;
+    runFileJob(this, QStringLiteral("Opening data..."),
+               [&] { read = LoadFileToTable(path, loaded, reporter); });
+    ReadingTable &table = pipeline_.cds1;
+    if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
+      if (read) table.replaceWith(std::move(loaded));
+    } else {
+      // Rows read before a failing line stay, as they would reading straight into it.
+      runInSlices(this, QStringLiteral("Opening data..."), loaded.rowCount(),
+                  [&](std::size_t first, std::size_t count) {
+                    for (std::size_t row = first; row < first + count; ++row)
+                      table.appendRow(loaded.row(row));
+                  });
     }
-    fileJobRunning_ = false;
-  }
-  feedDeferredReports();
+  });
   reporter.showAll(*dialogs_);
 }
 

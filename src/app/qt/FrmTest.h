@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <cstdint>
+#include <functional>
 #include <deque>
 #include <memory>
 #include <string>
@@ -199,6 +200,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void setLimit(RecordLimit limit);
   void feedReport(std::uint8_t reportId, const std::vector<std::uint8_t> &data);
   void feedDeferredReports();
+  void runWithTableHeld(const std::function<void()> &work);
   template <class Handler>
   auto guarded(Handler handler);
 
