@@ -132,6 +132,18 @@ TableRow ReadingTable::row(std::size_t i) const {
   return r;
 }
 
+TableRowView ReadingTable::view(std::size_t i) const {
+  const Row &r = rows_[i];
+  TableRowView v;
+  if (r.flags & kHasNo) v.no = r.no;
+  if (r.flags & kHasTime) v.timeMs = r.timeMs;
+  if (r.valueLen != kNoValue) v.value = std::string_view(r.value, r.valueLen);
+  v.unit = pooled(r.unit);
+  v.vRange = pooled(r.vRange);
+  v.iRange = pooled(r.iRange);
+  return v;
+}
+
 void ReadingTable::clear() {
   rows_.clear();
   log_.clear();

@@ -72,6 +72,9 @@ class ReadingTable {
   // A text field of a row; nothing when it has no value.
   std::optional<std::string_view> text(std::size_t row, Field f) const;
   TableRow row(std::size_t row) const;
+  // The row's fields as views into the table (valid until the table changes): one lookup
+  // for all six, for walking many rows.
+  TableRowView view(std::size_t row) const;
   std::uint8_t rowState(std::size_t row) const { return rows_[row].state; }
   // Rows are numbered 1, 2, 3 ... in table order.
   std::uint32_t sequenceNumber(std::size_t row) const {

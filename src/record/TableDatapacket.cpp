@@ -94,23 +94,28 @@ void putRow(BlockWriter &out, const ReadingTable &table, std::size_t i) {
     putNumber(out, static_cast<unsigned>(state));
     out.put('"');
   }
-  if (auto no = table.no(i)) {
+  const TableRowView row = table.view(i);
+  if (auto no = row.no) {
     out.put(" No=\"");
     putNumber(out, *no);
     out.put('"');
   }
-  if (auto ms = table.timeMs(i)) {
+  if (auto ms = row.timeMs) {
     out.put(" Time=\"");
     out.put(formatDatapacketTime(*ms));
     out.put('"');
   }
-  for (const TextField &f : kTextFields) {
-    auto text = table.text(i, f.field);
-    if (!text) continue;
+  const std::pair<std::string_view, const std::optional<std::string_view> *> texts[] = {
+      {"Value", &row.value},
+      {"Unit", &row.unit},
+      {"V_Range", &row.vRange},
+      {"I_Range", &row.iRange}};
+  for (const auto &[name, text] : texts) {
+    if (!*text) continue;
     out.put(' ');
-    out.put(f.name);
+    out.put(name);
     out.put("=\"");
-    putEscaped(out, *text);
+    putEscaped(out, **text);
     out.put('"');
   }
   out.put("/>");

@@ -10,8 +10,6 @@ namespace vexal {
 
 namespace {
 
-constexpr Field kTextFields[] = {Field::Value, Field::Unit, Field::VRange, Field::IRange};
-
 bool isControlOrBlank(char c) {
   return static_cast<unsigned char>(c) <= ' ';
 }
@@ -69,18 +67,20 @@ void putField(BlockWriter &out, std::optional<std::string_view> text) {
 }
 
 void writeRow(const ReadingTable &table, std::size_t i, BlockWriter &out) {
+  const TableRowView row = table.view(i);
   char buf[96];
-  if (auto no = table.no(i)) {
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *no);
+  if (row.no) {
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *row.no);
     out.put(std::string_view(buf, static_cast<std::size_t>(end - buf)));
   }
   out.put('\t');
   std::optional<std::string_view> time;
-  if (auto ms = table.timeMs(i)) time = std::string_view(buf, formatLongTime(*ms, buf, sizeof buf));
+  if (row.timeMs) time = std::string_view(buf, formatLongTime(*row.timeMs, buf, sizeof buf));
   putField(out, time);
-  for (Field f : kTextFields) {
+  for (const std::optional<std::string_view> *text :
+       {&row.value, &row.unit, &row.vRange, &row.iRange}) {
     out.put('\t');
-    putField(out, table.text(i, f));
+    putField(out, *text);
   }
   out.put(kLineEnd);
 }

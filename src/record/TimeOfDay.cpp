@@ -108,7 +108,8 @@ const std::string &longTimeFormat() {
 std::size_t formatLongTime(std::int32_t ms, char *out, std::size_t capacity) {
   if (ms < 0 || ms >= kMsPerDay) ms = 0;
   int secs = ms / 1000;
-  if (longTimeFormat() == "%H:%M:%S" && capacity >= 9) {
+  static const bool plainFormat = longTimeFormat() == "%H:%M:%S";
+  if (plainFormat && capacity >= 9) {
     int h = secs / 3600, m = secs / 60 % 60, s = secs % 60;
     const char t[] = {char('0' + h / 10), char('0' + h % 10), ':',
                       char('0' + m / 10), char('0' + m % 10), ':',
