@@ -144,6 +144,13 @@ TableRowView ReadingTable::view(std::size_t i) const {
   return v;
 }
 
+bool ReadingTable::sameContent(const ReadingTable &other) const {
+  if (rowCount() != other.rowCount() || log_ != other.log_) return false;
+  for (std::size_t i = 0; i < rowCount(); ++i)
+    if (row(i) != other.row(i) || rowState(i) != other.rowState(i)) return false;
+  return true;
+}
+
 void ReadingTable::clear() {
   rows_.clear();
   log_.clear();

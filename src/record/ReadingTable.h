@@ -81,6 +81,9 @@ class ReadingTable {
     return static_cast<std::uint32_t>(row + 1);
   }
 
+  // Same rows, row states and change log (the text pool may differ).
+  bool sameContent(const ReadingTable &other) const;
+
   const std::deque<ChangeLogEntry> &changeLog() const { return log_; }
   void setChangeLog(std::deque<ChangeLogEntry> log) { log_ = std::move(log); }
 

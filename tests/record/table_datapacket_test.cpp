@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "record/Cp936.h"
+#include "table_rows.h"
 
 namespace vexal {
 namespace {
+
+using test_rows::at;
+using test_rows::makeRow;
 
 const std::string kOhmBytes(kOhm);
 const std::string kMegaOhm = "M" + kOhmBytes;
@@ -22,23 +26,6 @@ const std::string kHead =
     "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">"
     "<METADATA>" +
     kFieldsXml;
-
-TableRow makeRow(std::optional<std::int32_t> no, std::optional<std::int32_t> ms,
-                 std::optional<std::string> value, std::optional<std::string> unit = {},
-                 std::optional<std::string> vRange = {}, std::optional<std::string> iRange = {}) {
-  TableRow r;
-  r.no = no;
-  r.timeMs = ms;
-  r.value = std::move(value);
-  r.unit = std::move(unit);
-  r.vRange = std::move(vRange);
-  r.iRange = std::move(iRange);
-  return r;
-}
-
-std::int32_t at(int h, int m, int s, int ms = 0) {
-  return ((h * 60 + m) * 60 + s) * 1000 + ms;
-}
 
 // A document with the standard fields around the given PARAMS and ROWDATA content.
 std::string document(const std::string &params, const std::string &rows) {

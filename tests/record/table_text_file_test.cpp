@@ -4,30 +4,17 @@
 
 #include "record/Cp936.h"
 #include "record/TimeOfDay.h"
+#include "table_rows.h"
 
 namespace vexal {
 namespace {
 
+using test_rows::at;
+using test_rows::makeRow;
+
 const std::string kHeaderLine = "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark\r\n";
 const std::string kMegaOhm = "M" + std::string(kOhm);
 const std::string kIr500 = "IR:500V 20G" + std::string(kOhm);
-
-TableRow makeRow(std::optional<std::int32_t> no, std::optional<std::int32_t> ms,
-                 std::optional<std::string> value, std::optional<std::string> unit,
-                 std::optional<std::string> vRange, std::optional<std::string> iRange) {
-  TableRow r;
-  r.no = no;
-  r.timeMs = ms;
-  r.value = std::move(value);
-  r.unit = std::move(unit);
-  r.vRange = std::move(vRange);
-  r.iRange = std::move(iRange);
-  return r;
-}
-
-std::int32_t at(int h, int m, int s, int ms = 0) {
-  return ((h * 60 + m) * 60 + s) * 1000 + ms;
-}
 
 // ------------------------------------------------------------------ writing
 
