@@ -146,8 +146,14 @@ TFrmTest::~TFrmTest() {
 void TFrmTest::createLink(std::shared_ptr<HidPlatform> hid) {
   HidCtl = std::make_unique<THidDeviceController>(std::move(hid));
   hidBridge_ = std::make_unique<HidQtBridge>(*HidCtl);
-  pipeline_.onRestartWatchdog = [this] { link_->restartWatchdog(); };
-  pipeline_.onLinkHold = [this] { link_->requestLinkHold(); };
+  // While the window closes, a report handed over as the reading thread stops can still
+  // complete a frame after the link control is gone.
+  pipeline_.onRestartWatchdog = [this] {
+    if (link_) link_->restartWatchdog();
+  };
+  pipeline_.onLinkHold = [this] {
+    if (link_) link_->requestLinkHold();
+  };
   link_ = std::make_unique<ConnectionControl>(
       *HidCtl, *this, [this](std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
         ReadLusk(id, data, size);

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <thread>
 
 #include "app/qt/FrmTest.h"
 #include "app/qt/PanelButton.h"
@@ -100,6 +101,26 @@ TEST_F(FrmLinkTest, ConnectReadsTheCableIntoPanelAndGrid) {
   EXPECT_FALSE(frm->USBCon->isChecked());
   EXPECT_FALSE(frm->Timer2->isActive());
   EXPECT_TRUE(frm->Comset->isEnabled());
+}
+
+TEST_F(FrmLinkTest, ClosingWhileAFrameIsHandedOverEndsCleanly) {
+  platform->Plug(cable("/dev/hidraw0", 1));
+  start();
+  QTest::mouseClick(frm->Panel2, Qt::LeftButton);
+  auto reports = exampleReports();
+  for (std::size_t i = 0; i + 1 < reports.size(); ++i)
+    platform->QueueReport("/dev/hidraw0", reports[i]);
+  ASSERT_TRUE(processUntil([&] { return frm->meter().assembler.FrameBuffer().size() == 44; }));
+  // The report that closes the frame is read and waits in its hand-over as the window goes.
+  platform->QueueReport("/dev/hidraw0", reports.back());
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (platform->QueuedReads("/dev/hidraw0") > 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(50ms);
+  const MeterPipeline *meter = &frm->meter();
+  EXPECT_EQ(meter->cds1.rowCount(), 0u);
+  frm.reset();  // stops the reading thread, which hands the frame over first
+  EXPECT_EQ(platform->OpenHandles("/dev/hidraw0"), 0);
 }
 
 TEST_F(FrmLinkTest, ConnectWithoutCableSaysSo) {
