@@ -34,11 +34,12 @@ ConnectionControl::ConnectionControl(
 }
 
 ConnectionControl::~ConnectionControl() {
-  hidCtl_.SetOnDeviceChange(nullptr);
+  // Clearing the device-change event re-scans; nothing of this object is told any more.
   hidCtl_.SetOnEnumerate(nullptr);
   hidCtl_.SetOnArrival(nullptr);
   hidCtl_.SetOnRemoval(nullptr);
   hidCtl_.SetOnDeviceDataError(nullptr);
+  hidCtl_.SetOnDeviceChange(nullptr);
   releaseListedDevices();
 }
 
