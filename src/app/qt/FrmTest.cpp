@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/FileFilter.h"
 #include "app/qt/ErrorBox.h"
@@ -165,6 +168,11 @@ void TFrmTest::createControls(QWidget *surface) {
   Panel2 = new PanelButton(QStringLiteral("Connect"), surface);
   Panel2->setGeometry(414, 2, 119, 27);
   Panel2->setFont(arial(16));
+  // The link's history and device list stay hidden in the window; a right click on the
+  // panel shows them, which helps when the cable will not connect.
+  ShowLinkHistory = new QAction(QStringLiteral("Link History..."), Panel2);
+  Panel2->addAction(ShowLinkHistory);
+  Panel2->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   Panel3 = new PanelButton(QStringLiteral("Exit"), surface);
   Panel3->setGeometry(536, 2, 81, 27);
@@ -357,6 +365,7 @@ auto TFrmTest::guarded(Handler handler) {
 void TFrmTest::connectHandlers() {
   connect(Panel3, &PanelButton::clicked, this, guarded(&TFrmTest::Panel3Click));
   connect(Panel2, &PanelButton::clicked, this, guarded(&TFrmTest::Panel2Click));
+  connect(ShowLinkHistory, &QAction::triggered, this, guarded(&TFrmTest::showLinkHistory));
   connect(Panel1, &PanelButton::clicked, this, guarded(&TFrmTest::Panel1Click));
   connect(USBCon, &QPushButton::clicked, this, guarded(&TFrmTest::USBConClick));
   connect(ReadBtn, &QPushButton::clicked, this, guarded(&TFrmTest::ReadBtnClick));
@@ -644,6 +653,37 @@ void TFrmTest::USBClick() {
   link_->USBClick();
 }
 
+void TFrmTest::showLinkHistory() {
+  if (!LinkHistory) {
+    LinkHistory = new QDialog(this);
+    LinkHistory->setWindowTitle(QStringLiteral("Link History"));
+    auto *layout = new QVBoxLayout(LinkHistory);
+    layout->addWidget(new QLabel(QStringLiteral("HID devices:"), LinkHistory));
+    LinkHistoryDevices = new QListWidget(LinkHistory);
+    layout->addWidget(LinkHistoryDevices);
+    layout->addWidget(new QLabel(QStringLiteral("History:"), LinkHistory));
+    LinkHistoryLines = new QListWidget(LinkHistory);
+    layout->addWidget(LinkHistoryLines, 1);
+    LinkHistory->resize(520, 420);
+  }
+  refreshLinkHistory();
+  LinkHistory->show();
+  LinkHistory->raise();
+}
+
+// Copies the hidden lists into the history window while it is open.
+void TFrmTest::refreshLinkHistory() {
+  if (!LinkHistory || !link_) return;
+  LinkHistoryDevices->clear();
+  for (int i = 0; i < DevListBox->count(); ++i)
+    LinkHistoryDevices->addItem(DevListBox->item(i)->text() + (i == DevListBox->currentRow()
+                                                                   ? QStringLiteral("  (selected)")
+                                                                   : QString()));
+  while (LinkHistoryLines->count() < HistoryListBox->count())
+    LinkHistoryLines->addItem(HistoryListBox->item(LinkHistoryLines->count())->text());
+  LinkHistoryLines->scrollToBottom();
+}
+
 void TFrmTest::timer2Start() {
   Timer2->start();
 }
@@ -686,6 +726,7 @@ void TFrmTest::linkStateChanged() {
       HistoryListBox->addItem(QString::fromStdString(history[i]));
     HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
   }
+  refreshLinkHistory();
 }
 
 // --- Trend chart, chart pictures, printing, stored data, About ---------------------------

@@ -5,8 +5,8 @@
 
 #include <QMainWindow>
 #include <cstdint>
-#include <functional>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +20,7 @@
 class QAction;
 class QActionGroup;
 class QCheckBox;
+class QDialog;
 class QFrame;
 class QLineEdit;
 class QListWidget;
@@ -105,6 +106,11 @@ class TFrmTest : public QMainWindow, public LinkShell {
   QPushButton *ReadBtn;
   QListWidget *DevListBox;
   QListWidget *HistoryListBox;
+  // The link's devices and history as a user can see them (right click on Panel2).
+  QAction *ShowLinkHistory;
+  QDialog *LinkHistory = nullptr;
+  QListWidget *LinkHistoryDevices = nullptr;
+  QListWidget *LinkHistoryLines = nullptr;
 
   // Menu bar and items.
   QMenuBar *MainMenu1;
@@ -158,6 +164,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void COM3Click();
   void COM4Click();
   void USBClick();
+  void showLinkHistory();
 
   // Trend chart, chart pictures, printing, stored data and About: filled in with those
   // windows.
@@ -201,6 +208,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void feedReport(std::uint8_t reportId, const std::vector<std::uint8_t> &data);
   void feedDeferredReports();
   void runWithTableHeld(const std::function<void()> &work);
+  void refreshLinkHistory();
   template <class Handler>
   auto guarded(Handler handler);
 

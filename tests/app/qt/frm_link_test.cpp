@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -121,6 +122,22 @@ TEST_F(FrmLinkTest, ClosingWhileAFrameIsHandedOverEndsCleanly) {
   EXPECT_EQ(meter->cds1.rowCount(), 0u);
   frm.reset();  // stops the reading thread, which hands the frame over first
   EXPECT_EQ(platform->OpenHandles("/dev/hidraw0"), 0);
+}
+
+TEST_F(FrmLinkTest, LinkHistoryIsReachableFromTheConnectPanel) {
+  platform->Plug(cable("/dev/hidraw0", 1));
+  start();
+  ASSERT_EQ(frm->Panel2->actions().size(), 1);
+  frm->Panel2->actions().first()->trigger();
+  ASSERT_TRUE(frm->LinkHistory && frm->LinkHistory->isVisible());
+  ASSERT_EQ(frm->LinkHistoryDevices->count(), 1);
+  EXPECT_EQ(frm->LinkHistoryDevices->item(0)->text(), "USB to Serial  (selected)");
+  EXPECT_EQ(frm->LinkHistoryLines->count(), 0);
+  QTest::mouseClick(frm->Panel2, Qt::LeftButton);  // new lines show while it is open
+  ASSERT_EQ(frm->LinkHistoryLines->count(), 1);
+  EXPECT_EQ(frm->LinkHistoryLines->item(0)->text(), "60 09 00 00 03 00 00 00 00 00 ");
+  QTest::mouseClick(frm->Panel2, Qt::RightButton);  // the right button does not connect
+  EXPECT_EQ(frm->Panel2->caption(), "Disconnect");
 }
 
 TEST_F(FrmLinkTest, ConnectWithoutCableSaysSo) {
