@@ -10,6 +10,7 @@
 #include "app/ErrorText.h"
 #include "app/ProcessClock.h"
 #include "app/qt/ErrorBox.h"
+#include "app/qt/FrmAbout.h"
 #include "app/qt/FrmTest.h"
 
 namespace {
@@ -67,5 +68,13 @@ int main(int argc, char **argv) {
 
   centreOnDesktop(FrmTest);
   FrmTest.show();
-  return app.exec();
+
+  // The other windows are created hidden and live until the end; each is shown modally over
+  // the main window on demand.
+  vexal::TFrmAbout aboutWindow(&FrmTest);
+  vexal::FrmAbout = &aboutWindow;
+
+  const int result = app.exec();
+  vexal::FrmAbout = nullptr;
+  return result;
 }

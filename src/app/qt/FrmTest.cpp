@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,11 +17,13 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
 #include "app/qt/ErrorBox.h"
 #include "app/qt/FileJob.h"
+#include "app/qt/FrmAbout.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/ReadingGrid.h"
 #include "app/qt/ReadingGridModel.h"
@@ -97,6 +100,11 @@ class UpdatesSuspended {
 
 TFrmTest::TFrmTest(Services services, QWidget *parent)
     : QMainWindow(parent),
+      helpViewer_(services.helpViewer ? std::move(services.helpViewer)
+                                      : [](const QString &path) {
+                                          // A missing file or viewer is the viewer's to report.
+                                          QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+                                        }),
       ownClock_(services.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(services.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(services.dialogs ? services.dialogs : ownDialogs_.get()),
@@ -613,8 +621,15 @@ void TFrmTest::OpenClick() {
 
 // --- Help ---------------------------------------------------------------------------------
 
+// The help file lies beside the executable; AppDir already ends with a separator.
 void TFrmTest::HELP1Click() {
+  HelpFile = QString::fromStdString(AppDir) + QStringLiteral("lusk.hlp");
   emit helpRequested();
+  helpViewer_(HelpFile);
+}
+
+void TFrmTest::About2Click() {
+  if (FrmAbout) FrmAbout->exec();
 }
 
 // --- Meter link ---------------------------------------------------------------------------
@@ -742,6 +757,5 @@ void TFrmTest::SavepictureClick() {}
 void TFrmTest::printClick() {}
 void TFrmTest::MajPrintClick() {}
 void TFrmTest::SpeedButton5Click() {}
-void TFrmTest::About2Click() {}
 
 }  // namespace vexal

@@ -38,11 +38,15 @@ class PanelView;
 class ReadingGrid;
 class ReadingGridModel;
 
+// Shows a help file; the viewer runs on its own and reports its own failures.
+using HelpViewer = std::function<void(const QString &path)>;
+
 // The platform services the main window works through; the system's own where left empty.
 struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
   std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
+  HelpViewer helpViewer;             // the desktop's viewer for the file's type when empty
 };
 
 class HidQtBridge;
@@ -73,6 +77,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   std::uint8_t LinkKind = 0;           // 1 to 4: COM1 to COM4, 5: USB
   std::string AppDir;                  // folder of the executable, with a trailing "/"
   std::string LocaleDecimalSeparator;  // read once at start-up
+  QString HelpFile;                    // the application's help file; set by the help command
 
   // Non-visual parts.
   std::unique_ptr<THidDeviceController> HidCtl;
@@ -212,6 +217,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   template <class Handler>
   auto guarded(Handler handler);
 
+  HelpViewer helpViewer_;
   std::unique_ptr<SystemClock> ownClock_;
   std::unique_ptr<QtDialogs> ownDialogs_;
   Dialogs *dialogs_;
