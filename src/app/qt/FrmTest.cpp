@@ -31,6 +31,8 @@
 #include "decode/qt/PanelRenderer.h"
 #include "link/qt/HidQtBridge.h"
 #include "record/DataFiles.h"
+#include "report/qt/FrmStore.h"
+#include "report/qt/StoreGrid.h"
 
 namespace vexal {
 
@@ -194,6 +196,8 @@ void TFrmTest::createControls(QWidget *surface) {
   Panel7->setGeometry(2, 320, 615, 33);
   createRecordingBar();
 
+  createStoreDataRow(surface);  // first, so that the reading grid lies over it
+
   DBGrid1 = new ReadingGrid(surface);
   DBGrid1->setGeometry(0, 348, 617, 177);
   DBGrid1->setFont(arial(11));
@@ -209,6 +213,7 @@ void TFrmTest::createControls(QWidget *surface) {
 
   DBGrid2 = new ReadingGrid(surface);
   DBGrid2->setGeometry(340, 714, 341, 49);
+  setUpStoreGrid(*DBGrid2, kMainStoreGridWidths);
 
   createHiddenControls(surface);
 }
@@ -240,6 +245,32 @@ void TFrmTest::createRecordingBar() {
   SpeedButton1 = pictureButton(saveDataIcon(), QStringLiteral("Save Data"), 528, 25);
   SpeedButton3 = pictureButton(openDataIcon(), QStringLiteral("Open Data"), 555, 25);
   MajPrint = pictureButton(printDataIcon(), QStringLiteral("Print Data"), 582, 29);
+}
+
+void TFrmTest::createStoreDataRow(QWidget *surface) {
+  Label6 = new QLabel(QStringLiteral(" STORE DATA :"), surface);
+  Label6->setGeometry(12, 492, 96, 16);
+  QFont font = arial(14, true);
+  font.setUnderline(true);
+  Label6->setFont(font);
+  QPalette blue = Label6->palette();
+  blue.setColor(QPalette::WindowText, Qt::blue);
+  Label6->setPalette(blue);
+
+  auto button = [surface](const QIcon &icon, const QString &hint, int left, int width, int height) {
+    auto *speedButton = new QToolButton(surface);
+    speedButton->setAutoRaise(true);
+    speedButton->setIcon(icon);
+    speedButton->setIconSize(QSize(16, 16));
+    speedButton->setToolTip(hint);
+    speedButton->setGeometry(left, 488, width, height);
+    return speedButton;
+  };
+  SpeedButton4 = button({}, {}, 200, 17, 17);
+  SpeedButton6 = button(storeDataIcon(), {}, 216, 33, 21);
+  SpeedButton8 = button(saveDataIcon(), QStringLiteral("Save Data"), 248, 33, 21);
+  SpeedButton9 = button(deleteDataIcon(), QStringLiteral("Delete Data"), 280, 33, 21);
+  SpeedButton7 = button(printDataIcon(), {}, 312, 33, 21);
 }
 
 void TFrmTest::createHiddenControls(QWidget *surface) {
@@ -389,6 +420,11 @@ void TFrmTest::connectHandlers() {
   connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TFrmTest::Save_asClick));
   connect(SpeedButton3, &QToolButton::clicked, this, guarded(&TFrmTest::OpenClick));
   connect(MajPrint, &QToolButton::clicked, this, guarded(&TFrmTest::MajPrintClick));
+  connect(SpeedButton4, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton4Click));
+  connect(SpeedButton6, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton6Click));
+  connect(SpeedButton8, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton8Click));
+  connect(SpeedButton7, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton7Click));
+  // SpeedButton9 ("Delete Data" of the stored data) has no action.
 
   connect(SampInterTime, &QTimer::timeout, this, guarded(&TFrmTest::SampInterTimeTimer));
   connect(Timer2, &QTimer::timeout, this, guarded(&TFrmTest::Timer2Timer));
@@ -582,6 +618,7 @@ void TFrmTest::Save_asClick() {
   SaveDialog2.fileName.clear();
   const auto chosen = dialogs_->fileDialog(SaveDialog2);
   if (!chosen) return;
+  SaveDialog2.fileName = *chosen;
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
   runWithTableHeld([&] {
@@ -756,6 +793,56 @@ void TFrmTest::BtNewClick() {}
 void TFrmTest::SavepictureClick() {}
 void TFrmTest::printClick() {}
 void TFrmTest::MajPrintClick() {}
-void TFrmTest::SpeedButton5Click() {}
+
+}  // namespace vexal
+
+namespace vexal {
+
+// --- Stored data --------------------------------------------------------------------------
+
+void TFrmTest::SpeedButton5Click() {
+  if (Frmstore) Frmstore->exec();
+}
+
+// Opens a data file into the reading table as Open Data does, but with the grid following
+// every row as it is read.
+void TFrmTest::SpeedButton4Click() {
+  const auto chosen = dialogs_->fileDialog(OpenDialog1);
+  if (!chosen) return;
+  OpenDialog1.fileName = *chosen;
+  CollectingReporter reporter;
+  LoadFileToTable(chosen->toStdString(), pipeline_.cds1, reporter);
+  reporter.showAll(*dialogs_);
+}
+
+// Saves as Save Data does, but the dialog offers the name it was last given.
+void TFrmTest::SpeedButton8Click() {
+  const auto chosen = dialogs_->fileDialog(SaveDialog2);
+  if (!chosen) return;
+  SaveDialog2.fileName = *chosen;
+  CollectingReporter reporter;
+  SaveTableToFile(pipeline_.cds1, chosen->toStdString(), reporter);
+  reporter.showAll(*dialogs_);
+}
+
+// The store-data report comes with printing.
+void TFrmTest::SpeedButton7Click() {}
+
+// Switches to the wide window: 755 x 538 outside its frame, with a 278 pixel high chart.
+void TFrmTest::SpeedButton6Click() {
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const QSize inner = QSize(kWideOuterWidth, kWideOuterHeight) - frame;
+  // The window and its client area have fixed sizes: both change together.
+  const int menuHeight =
+      MainMenu1->isVisible() ? MainMenu1->height() : MainMenu1->sizeHint().height();
+  ClientArea->setFixedSize(inner.width(), inner.height() - menuHeight);
+  setFixedSize(inner);
+
+  Chtshow->resize(Chtshow->width(), kWideChartHeight);
+  // The surface grows when the chart reaches beyond it, so it can be scrolled to.
+  QWidget *surface = ClientArea->widget();
+  const int chartBottom = Chtshow->geometry().bottom() + 1;
+  if (surface->height() < chartBottom) surface->setFixedHeight(chartBottom);
+}
 
 }  // namespace vexal

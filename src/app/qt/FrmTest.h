@@ -22,6 +22,7 @@ class QActionGroup;
 class QCheckBox;
 class QDialog;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -59,6 +60,10 @@ class TFrmTest : public QMainWindow, public LinkShell {
   // Client area (the part that is seen without scrolling).
   static constexpr int kClientWidth = 619;
   static constexpr int kClientHeight = 526;
+  // The wide window that the stored-data row's size button switches to (outer size).
+  static constexpr int kWideOuterWidth = 755;
+  static constexpr int kWideOuterHeight = 538;
+  static constexpr int kWideChartHeight = 278;
 
   explicit TFrmTest(Services services = Services(), QWidget *parent = nullptr);
   ~TFrmTest() override;
@@ -102,6 +107,14 @@ class TFrmTest : public QMainWindow, public LinkShell {
   QToolButton *SpeedButton1;
   QToolButton *SpeedButton3;
   QToolButton *MajPrint;
+  // The " STORE DATA :" row; the reading grid lies over it, so only the stored-data window
+  // reaches its buttons.
+  QLabel *Label6;
+  QToolButton *SpeedButton4;
+  QToolButton *SpeedButton6;
+  QToolButton *SpeedButton8;
+  QToolButton *SpeedButton9;
+  QToolButton *SpeedButton7;
   ReadingGrid *DBGrid1;
   QWidget *Chtshow;
   QPushButton *SetFeature;
@@ -183,8 +196,14 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void SavepictureClick();
   void printClick();
   void MajPrintClick();
-  void SpeedButton5Click();
   void About2Click();
+
+  // Stored data.
+  void SpeedButton5Click();
+  void SpeedButton4Click();
+  void SpeedButton6Click();
+  void SpeedButton8Click();
+  void SpeedButton7Click();
 
  public:
   // Key filter of the interval box: `key` becomes '\0' when the box must not take it.
@@ -197,6 +216,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
  private:
   void createControls(QWidget *surface);
   void createRecordingBar();
+  void createStoreDataRow(QWidget *surface);
   void createHiddenControls(QWidget *surface);
   void createLink(std::shared_ptr<HidPlatform> hid);
   // LinkShell: what the connection control needs of the window.
