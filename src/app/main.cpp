@@ -12,6 +12,7 @@
 #include "app/qt/ErrorBox.h"
 #include "app/qt/FrmAbout.h"
 #include "app/qt/FrmTest.h"
+#include "report/qt/FrmPrint.h"
 #include "report/qt/FrmStore.h"
 
 namespace {
@@ -74,11 +75,14 @@ int main(int argc, char **argv) {
   // the main window on demand.
   vexal::TFrmAbout aboutWindow(&FrmTest);
   vexal::FrmAbout = &aboutWindow;
+  vexal::TFrmprint printWindow(FrmTest.dialogs(), &FrmTest);
+  vexal::Frmprint = &printWindow;
   vexal::TFrmstore storeWindow(FrmTest);
   vexal::Frmstore = &storeWindow;
 
   const int result = app.exec();
   vexal::Frmstore = nullptr;
+  vexal::Frmprint = nullptr;
   vexal::FrmAbout = nullptr;
   return result;
 }

@@ -31,6 +31,7 @@
 #include "decode/qt/PanelRenderer.h"
 #include "link/qt/HidQtBridge.h"
 #include "record/DataFiles.h"
+#include "report/qt/FrmPrint.h"
 #include "report/qt/FrmStore.h"
 #include "report/qt/StoreGrid.h"
 
@@ -791,7 +792,9 @@ void TFrmTest::BTlastClick() {}
 void TFrmTest::FillPClick() {}
 void TFrmTest::BtNewClick() {}
 void TFrmTest::SavepictureClick() {}
-void TFrmTest::printClick() {}
+void TFrmTest::printClick() {
+  if (Frmprint) Frmprint->exec();
+}
 void TFrmTest::MajPrintClick() {}
 
 }  // namespace vexal

@@ -1,0 +1,58 @@
+#pragma once
+// The print-style dialog: which report to print (data, graph, or data and graph) and the
+// picture the graph reports show. Created hidden at start-up and shown modally; the chosen
+// style and picture stay as the user left them between openings.
+
+#include <QDialog>
+#include <QString>
+
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+namespace vexal {
+
+class Dialogs;
+struct FileDialogRequest;
+
+// The picture file of the graph reports; empty until the user chooses one.
+extern QString GraphPicturePath;
+
+class TFrmprint : public QDialog {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 290;
+  static constexpr int kClientHeight = 233;
+  static constexpr QPoint kDesignPosition{239, 177};
+
+  // Picture choices are asked through `dialogs`.
+  explicit TFrmprint(Dialogs &dialogs, QWidget *parent = nullptr);
+
+  // The picture-file dialog of the two "..." buttons.
+  static FileDialogRequest pictureDialog();
+
+  QGroupBox *GroupBox1;
+  QRadioButton *RadioButton1;  // "Data Report"
+  QRadioButton *RadioButton2;  // "Graph Report"
+  QPushButton *Button1;
+  QRadioButton *RadioButton3;  // "Data+Graph Report"
+  QPushButton *Button2;
+  QPushButton *BitBtn1;  // OK
+  QPushButton *BitBtn2;  // Cancel
+
+ public slots:
+  void FormCreate();
+  void Button1Click();
+  void Button2Click();
+  void BitBtn1Click();
+
+ private:
+  void choosePicture();
+
+  Dialogs &dialogs_;
+};
+
+// The application's print-style dialog, or null before start-up has created it.
+extern TFrmprint *Frmprint;
+
+}  // namespace vexal
