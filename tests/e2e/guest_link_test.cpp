@@ -13,6 +13,7 @@
 
 #include "GuiLoop.h"
 #include "SimProcess.h"
+#include "SimTest.h"
 #include "decode/FrameDecoder.h"
 #include "link/ConnectionControl.h"
 #include "link/FrameAssembler.h"
@@ -29,22 +30,9 @@ bool startsWith(const std::string &s, const std::string &prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
-class RealHidTest : public ::testing::Test {
+class RealHidTest : public SimTest {
  protected:
-  void SetUp() override {
-    if (!haveUhid()) GTEST_SKIP() << "needs /dev/uhid (run through tests/e2e/run-e2e.sh)";
-    guard_ = std::make_unique<HangGuard>(std::chrono::seconds(60));
-  }
-  void TearDown() override {
-    controller_.reset();
-    for (auto &sim : sims_) EXPECT_EQ(sim->stop(), 0) << "the sim's exit status";
-    guard_.reset();
-  }
-  SimProcess &startSim(const std::vector<std::string> &args) {
-    sims_.push_back(std::make_unique<SimProcess>(args));
-    EXPECT_TRUE(sims_.back()->started()) << sims_.back()->why();
-    return *sims_.back();
-  }
+  void closeProgram() override { controller_.reset(); }
   THidDeviceController &startController() {
     platform_ = std::make_shared<HidPlatformLinux>();
     controller_ = std::make_unique<THidDeviceController>(platform_);
@@ -62,8 +50,6 @@ class RealHidTest : public ::testing::Test {
   GuiLoop loop_;
   std::shared_ptr<HidPlatformLinux> platform_;
   std::unique_ptr<THidDeviceController> controller_;
-  std::vector<std::unique_ptr<SimProcess>> sims_;
-  std::unique_ptr<HangGuard> guard_;
 };
 
 // ---------------------------------------------------------------------------------------

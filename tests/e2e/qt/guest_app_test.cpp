@@ -25,6 +25,7 @@
 
 #include "GuiLoop.h"
 #include "SimProcess.h"
+#include "SimTest.h"
 #include "app/qt/FrmTest.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/ReadingGridModel.h"
@@ -107,24 +108,11 @@ std::optional<double> ohms(const TableRow &row) {
   return std::nullopt;
 }
 
-class AppOnHidraw : public ::testing::Test {
+class AppOnHidraw : public SimTest {
  protected:
-  void SetUp() override {
-    if (!haveUhid()) GTEST_SKIP() << "needs /dev/uhid (run through tests/e2e/run-e2e.sh)";
-    guard_ = std::make_unique<HangGuard>(std::chrono::seconds(60));
-  }
-  void TearDown() override {
-    // Closing the window with the link open must stop its reading threads, not hang.
-    frm_.reset();
-    for (auto &sim : sims_) EXPECT_EQ(sim->stop(), 0) << "the sim's exit status";
-    guard_.reset();
-  }
+  // Closing the window with the link open must stop its reading threads, not hang.
+  void closeProgram() override { frm_.reset(); }
 
-  SimProcess &startSim(const std::vector<std::string> &args) {
-    sims_.push_back(std::make_unique<SimProcess>(args));
-    EXPECT_TRUE(sims_.back()->started()) << sims_.back()->why();
-    return *sims_.back();
-  }
   TFrmTest &startVexal() {
     frm_ = std::make_unique<TFrmTest>(TFrmTest::Services{&clock_, &dialogs_});
     return *frm_;
@@ -280,8 +268,6 @@ class AppOnHidraw : public ::testing::Test {
   TestClock clock_;
   ScriptedDialogs dialogs_;
   std::unique_ptr<TFrmTest> frm_;
-  std::vector<std::unique_ptr<SimProcess>> sims_;
-  std::unique_ptr<HangGuard> guard_;
 };
 
 TEST_F(AppOnHidraw, ListsTheCableAmongOtherDevicesAndConnectsToIt) {
