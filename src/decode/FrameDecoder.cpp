@@ -1,6 +1,7 @@
 #include "decode/FrameDecoder.h"
 
 #include <array>
+#include <optional>
 
 namespace vexal {
 
@@ -106,6 +107,22 @@ constexpr int kBarBits[7][4] = {
     {22, 21, 20, 19}, {23, 24, 25, 26}, {30, 29, 28, 27},
 };
 
+// Annunciator characters whose bits (0 to 3) each light one sign, or none.
+struct SignCharacter {
+  int character;
+  std::optional<E> bits[4];
+};
+constexpr std::optional<E> kNone;
+constexpr SignCharacter kSignCharacters[] = {
+    {9, {kNone, kNone, kNone, E::Labgo}},                      // small GΩ
+    {39, {E::IMoff, E::Bar0, E::BAR1, E::bar2}},               // first bar-graph elements
+    {40, {E::IGPower, E::powerv3, E::powerv2, E::powerV1}},    // battery
+    {29, {E::Labv, E::Labo, E::Labmo1, E::Labgo1}},            // unit signs
+    {20, {E::labLoad, E::labsave, E::labtime2, E::labTIME1}},  // LOAD, SAVE, Time2, Time1
+    {19, {E::power, E::labs1, E::labs2, E::labs3}},            // timer symbol, S1 to S3
+    {38, {E::IMmike, kNone, E::labp1, E::stor1}},              // signal, PI, memory "1"
+};
+
 std::string withOhm(const char *prefix) {
   return std::string(prefix) + std::string(kOhm);
 }
@@ -176,67 +193,41 @@ void FrameDecoder::applyAnnunciatorBit(int c, int bit) {
     panel_.show(barSegment(kBarBits[c - 1][bit]));
     return;
   }
-  switch (c) {
-    case 8:
-      if (bit == 0) {
-        for (E e : {E::labdc, E::Shape1, E::Shape2, E::Shape3, E::Shape4}) panel_.show(e);
-        dcFlag_ = true;
-        reading_.FunctionText = "DCV  600V";
-        panel_.hide(E::KD);
-      } else if (bit == 1) {
-        panel_.show(E::labt);
-        panel_.show(E::labac);
-        acFlag_ = true;
-        reading_.FunctionText = "ACV  600V";
-        panel_.hide(E::KD);
-      } else if (bit == 2) {
-        panel_.show(E::LabelF);
-        minusFlag_ = true;
-      } else {
-        panel_.show(E::labmo);
-      }
-      return;
-    case 9:
-      if (bit == 3) panel_.show(E::Labgo);
-      return;
-    case 39: {
-      constexpr E shown[] = {E::IMoff, E::Bar0, E::BAR1, E::bar2};
-      panel_.show(shown[bit]);
-      return;
-    }
-    case 40: {
-      constexpr E shown[] = {E::IGPower, E::powerv3, E::powerv2, E::powerV1};
-      panel_.show(shown[bit]);
-      return;
-    }
-    case 29: {
-      constexpr E shown[] = {E::Labv, E::Labo, E::Labmo1, E::Labgo1};
-      panel_.show(shown[bit]);
-      const char *units[] = {"V", "", "M", "G"};
-      reading_.UnitText = bit == 0 ? std::string("V") : withOhm(units[bit]);
-      return;
-    }
-    case 20: {
-      constexpr E shown[] = {E::labLoad, E::labsave, E::labtime2, E::labTIME1};
-      panel_.show(shown[bit]);
-      return;
-    }
-    case 19: {
-      constexpr E shown[] = {E::power, E::labs1, E::labs2, E::labs3};
-      panel_.show(shown[bit]);
-      if (bit == 0) reading_.ModeText = "Timed";
-      return;
-    }
-    case 38:
-      if (bit == 0)
-        panel_.show(E::IMmike);
-      else if (bit == 2) {
-        panel_.show(E::labp1);
-        reading_.ModeText = "PI";
-      } else if (bit == 3) {
-        panel_.show(E::stor1);
-      }
-      return;
+  if (c == 8) {
+    applyFunctionBit(bit);
+    return;
+  }
+  for (const SignCharacter &sign : kSignCharacters)
+    if (sign.character == c && sign.bits[bit]) panel_.show(*sign.bits[bit]);
+  // The texts that some of these bits set as well.
+  if (c == 29) {
+    const char *prefixes[] = {"", "", "M", "G"};
+    reading_.UnitText = bit == 0 ? std::string("V") : withOhm(prefixes[bit]);
+  } else if (c == 19 && bit == 0) {
+    reading_.ModeText = "Timed";
+  } else if (c == 38 && bit == 2) {
+    reading_.ModeText = "PI";
+  }
+}
+
+// Character 8: DC and AC (which hide the bar graph), the minus sign and the small MΩ sign.
+void FrameDecoder::applyFunctionBit(int bit) {
+  if (bit == 0) {
+    for (E e : {E::labdc, E::Shape1, E::Shape2, E::Shape3, E::Shape4}) panel_.show(e);
+    dcFlag_ = true;
+    reading_.FunctionText = "DCV  600V";
+    panel_.hide(E::KD);
+  } else if (bit == 1) {
+    panel_.show(E::labt);
+    panel_.show(E::labac);
+    acFlag_ = true;
+    reading_.FunctionText = "ACV  600V";
+    panel_.hide(E::KD);
+  } else if (bit == 2) {
+    panel_.show(E::LabelF);
+    minusFlag_ = true;
+  } else {
+    panel_.show(E::labmo);
   }
 }
 

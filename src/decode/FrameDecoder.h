@@ -64,6 +64,7 @@ class FrameDecoder {
  private:
   void applyAnnunciators(std::string_view frame);
   void applyAnnunciatorBit(int character, int bit);
+  void applyFunctionBit(int bit);
   bool showDigit(Element digit, DigitCode code);
   void decodeValuePosition(int position, DigitCode code);
   void decodeOtherPosition(int position, DigitCode code);
