@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/DataFiles.h"
 #include "record/TableDatapacket.h"
 #include "record/TableTextFile.h"

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/MeterPipeline.h"
+#include "app/MeterSession.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ void BM_ReportsToRecordedRows(benchmark::State &state) {
   const auto a = cableReports("FFC0000000000000000006EBA7368057D7DFD0EF0D0A");
   const auto b = cableReports("FFC0000000000000000006EBA7365B57D7DFD0EF0D0A");
   CountingClock clock;
-  MeterPipeline pipe(clock);
+  MeterSession pipe(clock);
   pipe.recorder.setLimit(RecordLimit::Limitless);
   std::int64_t frames = 0;
   for (auto _ : state) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/ReadingTable.h"
 #include "record/TimeOfDay.h"
 

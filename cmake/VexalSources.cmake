@@ -1,6 +1,8 @@
 # Source layout rules shared by the CMake files:
-#   src/<subsystem>/*.cpp       plain C++ (no Qt, no device): the vexal_core library
-#   src/<subsystem>/qt/*.cpp    Qt widgets and adapters: the vexal_gui library
-#   src/app/main.cpp            the program entry
-# New files are picked up by these globs; no CMake edit is needed for them.
-set(VEXAL_SUBSYSTEMS link decode record app report)
+#   src/<folder>/*.cpp       plain C++ (no Qt, no device): the library vexal_<folder>
+#   src/<folder>/qt/*.cpp    Qt widgets and adapters: the library vexal_<folder>_qt
+#   src/app/main.cpp         the program entry
+#   tests/<folder>/          the folder's tests; tests/support/ the doubles they share
+# New files are picked up by these globs; no CMake edit is needed for them. The folders,
+# lowest first:
+set(VEXAL_SUBSYSTEMS common link decode record report app)

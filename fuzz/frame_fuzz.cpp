@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "decode/FrameDecoder.h"
-#include "link/FrameAssembler.h"
-#include "record/Recorder.h"
+#include "app/MeterSession.h"
 
 namespace {
 
@@ -29,28 +27,13 @@ class SteppingClock : public Clock {
   std::int32_t now_ = 0;
 };
 
-class Road : public DecoderHooks {
- public:
-  Road() { recorder.setRepeatSet(true); }
-  void restartWatchdog() override {}
-  void requestLinkHold() override {}
-  void INDataToTable(std::int32_t source) override { recorder.INDataToTable(source); }
-
-  void decode(std::string_view frameText) {
-    try {
-      decoder.ShowDataKorv(frameText);
-    } catch (const EConvertError &) {
-      // A frame that does not convert is dropped; the link goes on.
-    }
-  }
-
-  PanelState panel;
-  Reading reading;
-  ReadingTable table;
+// The whole road of a frame, as the program runs it.
+struct Road {
   SteppingClock clock;
-  Recorder recorder{table, reading, clock};
-  FrameDecoder decoder{panel, reading, *this};
-  FrameAssembler assembler{[this](const std::string &frame) { decode(frame); }};
+  MeterSession session{clock};
+  ReadingTable &table = session.cds1;
+
+  void decode(std::string_view frameText) { session.decodeFrame(std::string(frameText)); }
 };
 
 // Reports: a length byte (up to 64), then that many bytes of the report.
@@ -59,11 +42,11 @@ void feedReports(Road &road, const std::uint8_t *data, std::size_t size) {
   while (at < size) {
     std::size_t length = data[at++] % 65;
     if (length > size - at) length = size - at;
-    road.assembler.ReadLusk(0, data + at, static_cast<std::uint16_t>(length));
+    road.session.ReadLusk(0, data + at, static_cast<std::uint16_t>(length));
     at += length;
   }
   std::uint8_t idle = 0;
-  road.assembler.ReadLusk(0, &idle, 1);
+  road.session.ReadLusk(0, &idle, 1);
 }
 
 }  // namespace

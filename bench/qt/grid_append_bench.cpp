@@ -5,10 +5,10 @@
 
 #include <QApplication>
 
-#include "app/qt/ReadingGrid.h"
-#include "app/qt/ReadingGridModel.h"
 #include "decode/Reading.h"
 #include "record/Recorder.h"
+#include "record/qt/ReadingGrid.h"
+#include "record/qt/ReadingGridModel.h"
 
 namespace vexal {
 namespace {

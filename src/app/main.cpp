@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ErrorText.h"
 #include "app/ProcessClock.h"
-#include "app/qt/ErrorBox.h"
 #include "app/qt/FrmAbout.h"
 #include "app/qt/FrmTest.h"
+#include "common/ErrorText.h"
+#include "common/qt/ErrorBox.h"
 #include "report/qt/FrmPrint.h"
 #include "report/qt/FrmStore.h"
 
@@ -72,17 +72,15 @@ int main(int argc, char **argv) {
   FrmTest.show();
 
   // The other windows are created hidden and live until the end; each is shown modally over
-  // the main window on demand.
-  vexal::TFrmAbout aboutWindow(&FrmTest);
-  vexal::FrmAbout = &aboutWindow;
-  vexal::TFrmprint printWindow(FrmTest.dialogs(), &FrmTest);
-  vexal::Frmprint = &printWindow;
-  vexal::TFrmstore storeWindow(FrmTest);
-  vexal::Frmstore = &storeWindow;
+  // the main window when it asks for it.
+  vexal::TFrmAbout FrmAbout(&FrmTest);
+  vexal::TFrmprint Frmprint(FrmTest.dialogs(), &FrmTest);
+  vexal::TFrmstore Frmstore(
+      {FrmTest.StoreSaveData, FrmTest.StoreDeleteData, FrmTest.StoreOpenData, FrmTest.StoreReport},
+      &FrmTest);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::aboutRequested, &FrmAbout, &QDialog::exec);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::printStyleRequested, &Frmprint, &QDialog::exec);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::storeWindowRequested, &Frmstore, &QDialog::exec);
 
-  const int result = app.exec();
-  vexal::Frmstore = nullptr;
-  vexal::Frmprint = nullptr;
-  vexal::FrmAbout = nullptr;
-  return result;
+  return app.exec();
 }

@@ -148,21 +148,27 @@ void FrameDecoder::DispInit() {
     panel_.hide(static_cast<Element>(i));
 }
 
-void FrameDecoder::ShowDataKorv(std::string_view frame) {
-  hooks_.restartWatchdog();
+FrameOutcome FrameDecoder::ShowDataKorv(std::string_view frame) {
+  FrameOutcome outcome;  // the watchdog restarts for every frame
   reading_.ValueText.clear();
   minusFlag_ = dcFlag_ = acFlag_ = false;
   reading_.ModeText = "Continuous";
   panel_.setVisible(E::CONok, !panel_.visible(E::CONok));
   panel_.setVisible(E::CONokN, !panel_.visible(E::CONokN));
   panel_.show(E::rsUSB);
-  if (frame.size() < 44 || frame.substr(40, 2) != "0D" || frame.substr(42, 2) != "0A") return;
+  if (frame.size() < 44 || frame.substr(40, 2) != "0D" || frame.substr(42, 2) != "0A")
+    return outcome;
 
   DispInit();
   panel_.show(E::KD);
-  hooks_.requestLinkHold();
+  outcome.holdLink = true;
 
-  applyAnnunciators(frame);
+  try {
+    applyAnnunciators(frame);
+  } catch (const EConvertError &error) {
+    outcome.conversionError = error.what();
+    return outcome;
+  }
   for (int p = 0; p < 13; ++p) {
     const Position &pos = kPositions[p];
     const char key[2] = {frame[pos.keyFirst - 1], frame[pos.keySecond - 1]};
@@ -175,9 +181,9 @@ void FrameDecoder::ShowDataKorv(std::string_view frame) {
   }
   if (!dcFlag_ && !acFlag_) chooseFunctionFromTestVoltage();
   if (minusFlag_) reading_.ValueText.insert(0, "-");
-  if (panel_.visible(E::LabelA) || panel_.visible(E::LabelB) || panel_.visible(E::LabelC) ||
-      panel_.visible(E::LabelD))
-    hooks_.INDataToTable(1);
+  outcome.recordReading = panel_.visible(E::LabelA) || panel_.visible(E::LabelB) ||
+                          panel_.visible(E::LabelC) || panel_.visible(E::LabelD);
+  return outcome;
 }
 
 void FrameDecoder::applyAnnunciators(std::string_view frame) {

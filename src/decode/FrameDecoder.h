@@ -3,32 +3,31 @@
 // of the LCD mirror and the current reading. All knowledge of the LCD wiring lives here.
 
 #include <cstdint>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/ConvertError.h"
 #include "decode/PanelState.h"
 #include "decode/Reading.h"
 
 namespace vexal {
 
-// A text that does not convert to a number ("'%s' is not a valid integer value").
-class EConvertError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// What the decoder asks of the rest of the system.
-class DecoderHooks {
- public:
-  virtual ~DecoderHooks() = default;
-  // Stop the link watchdog and start it again, so its full interval counts from now.
-  virtual void restartWatchdog() = 0;
-  // The link holds its reading thread for 500 ms once the current report has been handled,
-  // so the meter is read at most twice a second while the GUI thread stays free.
-  virtual void requestLinkHold() = 0;
-  // Apply the recording rules to the current reading.
-  virtual void INDataToTable(std::int32_t source) = 0;
+// What one frame asks of the rest of the system. The session applies it in this order: the
+// watchdog restart, the link's hold, then the recording of the reading.
+struct FrameOutcome {
+  // Every frame handed to the decoder restarts the link watchdog (stop, then start), so its
+  // full interval counts from this frame.
+  bool restartWatchdog = true;
+  // The frame passed its line-end test: the link holds its reading thread for 500 ms once
+  // the current report has been handled, so the meter is read at most twice a second while
+  // the GUI thread stays free.
+  bool holdLink = false;
+  // A main digit is lit: the reading is to be recorded (`INDataToTable(1)`).
+  bool recordReading = false;
+  // An annunciator character was no hexadecimal digit: the panel stays as far as it was set
+  // and nothing is to be recorded.
+  std::optional<std::string> conversionError;
 };
 
 // Two characters: glyph ('0'..'9', '@') and point flag ('N' dark, 'P' lit); "HN" blank,
@@ -42,17 +41,15 @@ struct DigitCode {
 
 class FrameDecoder {
  public:
-  FrameDecoder(PanelState &panel, Reading &reading, DecoderHooks &hooks)
-      : panel_(panel), reading_(reading), hooks_(hooks) {}
+  FrameDecoder(PanelState &panel, Reading &reading) : panel_(panel), reading_(reading) {}
 
   void setDecimalSeparator(std::string separator) { separator_ = std::move(separator); }
   const std::string &decimalSeparator() const { return separator_; }
 
-  // Decodes one frame. A frame whose characters 41 to 44 are not "0D0A" only restarts the
-  // watchdog, clears the value, resets the mode, flips the link pictures and shows "USB".
-  // Throws EConvertError when an annunciator character is not a hexadecimal digit (the panel
-  // stays as far as it was set; nothing is recorded); recording failures pass through.
-  void ShowDataKorv(std::string_view frameText);
+  // Decodes one frame into the panel and the reading, and says what the frame asks of the
+  // link and the recorder. A frame whose characters 41 to 44 are not "0D0A" only clears the
+  // value, resets the mode, flips the link pictures and shows "USB".
+  FrameOutcome ShowDataKorv(std::string_view frameText);
 
   // Hides every element that a frame sets from its own bits.
   void DispInit();
@@ -72,7 +69,6 @@ class FrameDecoder {
 
   PanelState &panel_;
   Reading &reading_;
-  DecoderHooks &hooks_;
   std::string separator_ = ".";
   bool minusFlag_ = false, dcFlag_ = false, acFlag_ = false;
 };

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 
 namespace vexal {
 

@@ -18,7 +18,7 @@ std::vector<CaptureCandidate> listCaptureCandidates(THidDeviceController &contro
     c.product = hidTextToUtf8(dev.ProductString());
     c.serial = hidTextToUtf8(dev.SerialString());
     c.readWriteAccess = dev.ReadWriteAccess();
-    c.isCable = c.product == "USB to Serial" && c.serial.empty();
+    c.isCable = c.product == kCableName && c.serial.empty();
     list.push_back(std::move(c));
     return true;
   });

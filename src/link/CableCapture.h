@@ -9,14 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "link/CableIdentity.h"
 #include "link/HidControllerClass.h"
 
 namespace vexal {
-
-// The 10-byte feature report that sets the cable's line rate to 2400: report ID 0, then
-// 2400 low byte first, 0, 0, 3, 0, 0, 0, 0.
-inline constexpr std::uint8_t kCaptureFeatureReport[10] = {0x00, 0x60, 0x09, 0x00, 0x00,
-                                                           0x03, 0x00, 0x00, 0x00, 0x00};
 
 // One attached HID device as the listing shows it.
 struct CaptureCandidate {

@@ -1,5 +1,7 @@
 #include "link/CaptureFormat.h"
 
+#include "common/Hex.h"
+
 #include <charconv>
 
 namespace vexal {
@@ -76,14 +78,11 @@ CaptureItem parseCaptureLine(std::string_view line) {
 }
 
 std::string formatCaptureReport(std::uint8_t reportId, const std::uint8_t *data, std::size_t size) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out = "R ";
-  out += kHex[reportId >> 4];
-  out += kHex[reportId & 15];
+  appendHexByte(out, reportId);
   out += "  ";
   for (std::size_t i = 0; i < size; ++i) {
-    out += kHex[data[i] >> 4];
-    out += kHex[data[i] & 15];
+    appendHexByte(out, data[i]);
     out += ' ';
   }
   return out;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/Hex.h"
+
 namespace vexal {
 
 std::string DescribeDevice(THidDevice &HidDev) {
@@ -17,9 +19,8 @@ std::string DescribeDevice(THidDevice &HidDev) {
   return line;
 }
 
-ConnectionControl::ConnectionControl(
-    THidDeviceController &HidCtl, LinkShell &shell,
-    std::function<void(std::uint8_t, const std::uint8_t *, std::uint16_t)> readLusk)
+ConnectionControl::ConnectionControl(THidDeviceController &HidCtl, LinkShell &shell,
+                                     ReportHandler readLusk)
     : hidCtl_(HidCtl), shell_(shell), readLusk_(std::move(readLusk)) {
   dataHandler_ = THidDataEvent([this](THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
                                       std::uint16_t size) { onReport(dev, id, data, size); });
@@ -70,10 +71,7 @@ void ConnectionControl::restartWatchdog() {
 // second while the GUI thread stays free.
 void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
                                  std::uint16_t size) {
-  holdRequested_ = false;
-  readLusk_(id, data, size);
-  if (holdRequested_) dev.HoldNextRead(kLinkHold);
-  holdRequested_ = false;
+  if (readLusk_(id, data, size)) dev.HoldNextRead(kLinkHold);
 }
 
 void ConnectionControl::ReadBtnClick() {
@@ -87,9 +85,8 @@ void ConnectionControl::SetFeatureClick() {
     dev->SendFeature(report.data(), report.size());  // a refusal changes nothing
     std::string line;
     for (std::size_t i = 1; i < report.size(); ++i) {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%.2X ", report[i]);
-      line += buf;
+      appendHexByte(line, report[i]);
+      line += ' ';
     }
     // The ten bytes after the report ID of the zero-filled report buffer.
     line += "00 ";
@@ -127,7 +124,7 @@ void ConnectionControl::linkStep(bool fromUser) {
 
 void ConnectionControl::USBConClick() {
   linkStep(true);
-  panel2Caption_ = usbConDown_ ? "Disconnect" : "Connect";
+  linkOpened_ = usbConDown_;
   comsetEnabled_ = !usbConDown_;
   shell_.linkStateChanged();
 }
@@ -138,10 +135,10 @@ void ConnectionControl::Timer2Timer() {
 
 void ConnectionControl::Panel2Click() {
   setTimer2(false);
-  if (panel2Caption_ == "Connect") {
+  if (!linkOpened_) {
     USBConClick();
   } else {
-    panel2Caption_ = "Connect";
+    linkOpened_ = false;
     comsetEnabled_ = true;
     if (linkKind_ == 5) USBConClick();
   }
@@ -155,7 +152,6 @@ void ConnectionControl::COMClick(int n) {
   if (n < 1 || n > 4) return;
   for (int i = 1; i <= 4; ++i) comChecked_[i - 1] = (i == n) ? !comChecked_[i - 1] : false;
   linkKind_ = n;
-  panel1Caption_ = "COM" + std::to_string(n);
   shell_.linkStateChanged();
 }
 
@@ -163,12 +159,11 @@ void ConnectionControl::USBClick() {
   comChecked_.fill(false);
   usbChecked_ = !usbChecked_;
   linkKind_ = 5;
-  panel1Caption_ = "USB";
   shell_.linkStateChanged();
 }
 
 void ConnectionControl::Panel1Click() {
-  if (panel2Caption_ != "Connect") return;
+  if (linkOpened_) return;
   if (linkKind_ >= 1 && linkKind_ <= 3)
     COMClick(linkKind_ + 1);
   else if (linkKind_ == 4)

@@ -1,9 +1,9 @@
 #pragma once
-// The main window's side of the meter link: keeps the list of HID devices, picks the cable
-// ("USB to Serial"), opens and releases the link with the Connect/Disconnect panel, sends
-// the cable its line-rate feature report, and runs the watchdog that re-opens a link whose
-// frames stop. GUI-free: the window mirrors the state kept here and supplies the few things
-// only it can do (the watchdog timer, message boxes) through LinkShell.
+// The meter link as the user runs it: keeps the list of HID devices, picks the cable ("USB
+// to Serial"), opens and releases the link with the Connect/Disconnect panel, sends the
+// cable its line-rate feature report, and runs the watchdog that re-opens a link whose
+// frames stop. GUI-free: the window mirrors the state kept here, and the owner supplies the
+// watchdog timer and the information boxes through LinkShell.
 
 #include <array>
 #include <chrono>
@@ -12,24 +12,21 @@
 #include <string>
 #include <vector>
 
+#include "link/CableIdentity.h"
 #include "link/HidControllerClass.h"
 
 namespace vexal {
 
-inline constexpr const char *kCableName = "USB to Serial";
 inline constexpr const char *kCableMissingText =
     "USB interface cable is not securely connected, please check and re-try.";
 inline constexpr const char *kNoAccessText =
     "The USB interface cable is connected, but this user may not read it.\n\n"
     "Install Vexal's udev rule (60-vexal-cable.rules, installed with the program into "
     "/usr/lib/udev/rules.d or /etc/udev/rules.d), then unplug the cable and plug it in again.";
-// The 10-byte feature report: report ID 0, then the line rate 2400 (low byte first), 0, 0, 3.
-inline constexpr std::array<std::uint8_t, 10> kCableFeatureReport = {0x00, 0x60, 0x09, 0x00, 0x00,
-                                                                     0x03, 0x00, 0x00, 0x00, 0x00};
 // How long the reading thread waits after a decoded frame before its next read.
 inline constexpr std::chrono::milliseconds kLinkHold{500};
 
-// What the connection control needs of the window.
+// What the connection control needs of its owner.
 class LinkShell {
  public:
   virtual ~LinkShell() = default;
@@ -38,7 +35,7 @@ class LinkShell {
   virtual void timer2Stop() = 0;
   // An information box with an OK button.
   virtual void showInformation(const std::string &text) = 0;
-  // Captions, lists or enabled states changed: mirror them.
+  // The link's state, lists or history changed: mirror them.
   virtual void linkStateChanged() = 0;
 };
 
@@ -55,12 +52,14 @@ std::string DescribeDevice(THidDevice &HidDev);
 
 class ConnectionControl {
  public:
+  // Takes one of the cable's reports; returns whether the link holds its reading thread for
+  // kLinkHold before the next read (after a decoded frame).
+  using ReportHandler = std::function<bool(std::uint8_t, const std::uint8_t *, std::uint16_t)>;
+
   // The cable's reports go to `readLusk` while the link is open. Attaches the controller's
   // events in start-up order (arrival, enumerate, device change, data error, removal); the
   // device-change event fills the device list at once.
-  ConnectionControl(
-      THidDeviceController &HidCtl, LinkShell &shell,
-      std::function<void(std::uint8_t, const std::uint8_t *, std::uint16_t)> readLusk);
+  ConnectionControl(THidDeviceController &HidCtl, LinkShell &shell, ReportHandler readLusk);
   ~ConnectionControl();
   ConnectionControl(const ConnectionControl &) = delete;
   ConnectionControl &operator=(const ConnectionControl &) = delete;
@@ -75,10 +74,8 @@ class ConnectionControl {
   void USBClick();
   void Panel1Click();
 
-  // The decoder restarts the watchdog for every decoded frame.
+  // Every decoded frame restarts the watchdog.
   void restartWatchdog();
-  // The decoder asks the link to hold after the current report.
-  void requestLinkHold() { holdRequested_ = true; }
 
   // Handlers of the controller's events.
   void HidCtlArrival(THidDevice &HidDev);
@@ -88,11 +85,13 @@ class ConnectionControl {
   void HidCtlDeviceDataError(THidDevice &HidDev, std::uint32_t Error);
 
   // State the window shows.
-  const std::string &Panel2Caption() const { return panel2Caption_; }
+  // The link was opened by the user: the panel offers "Disconnect" (else "Connect"). It
+  // stays opened while the watchdog releases and re-opens the cable.
+  bool LinkOpened() const { return linkOpened_; }
   bool USBConDown() const { return usbConDown_; }
   bool ComsetEnabled() const { return comsetEnabled_; }
   bool Timer2Enabled() const { return timer2Enabled_; }
-  const std::string &Panel1Caption() const { return panel1Caption_; }
+  // 1 to 4: COM1 to COM4, 5: USB.
   int LinkKind() const { return linkKind_; }
   bool ComChecked(int n) const { return comChecked_[n - 1]; }
   bool USBChecked() const { return usbChecked_; }
@@ -110,21 +109,19 @@ class ConnectionControl {
 
   THidDeviceController &hidCtl_;
   LinkShell &shell_;
-  std::function<void(std::uint8_t, const std::uint8_t *, std::uint16_t)> readLusk_;
+  ReportHandler readLusk_;
   THidDataEvent dataHandler_;  // ReadLusk as the cable's data handler
 
-  std::string panel2Caption_ = "Connect";
+  bool linkOpened_ = false;
   bool usbConDown_ = false;
   bool comsetEnabled_ = true;
   bool timer2Enabled_ = false;
-  std::string panel1Caption_ = "USB";
   int linkKind_ = 5;
   std::array<bool, 4> comChecked_{};
   bool usbChecked_ = false;
   std::vector<DeviceLine> devList_;
   int selected_ = -1;
   std::vector<std::string> history_;
-  bool holdRequested_ = false;
 };
 
 }  // namespace vexal

@@ -6,26 +6,23 @@
 // file or a test.
 
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 
 namespace vexal {
 
 class FrameAssembler {
  public:
-  using FrameSink = std::function<void(const std::string &frameText)>;
-
-  explicit FrameAssembler(FrameSink sink) : sink_(std::move(sink)) {}
-
   // One input report: `data` holds the `size` bytes after the report-ID byte. The report ID
-  // never matters. Calls the sink at most once, before returning.
-  void ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size);
+  // never matters. Returns the frame text (`FrameText`) when this report closed a
+  // transmission that holds the line end; the buffer is empty again by then.
+  std::optional<std::string> ReadLusk(std::uint8_t reportId, const std::uint8_t *data,
+                                      std::uint16_t size);
 
   const std::string &FrameBuffer() const { return frameBuffer_; }
   bool FrameInProgress() const { return frameInProgress_; }
 
  private:
-  FrameSink sink_;
   std::string frameBuffer_;
   bool frameInProgress_ = false;
 };

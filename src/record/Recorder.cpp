@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "decode/FrameDecoder.h"
+#include "common/ConvertError.h"
 
 namespace vexal {
 

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/TimeOfDay.h"
 
 namespace vexal {

@@ -1,9 +1,9 @@
 // Texts of the error boxes, the file-type lists of the file dialogs and the process clock.
 #include <gtest/gtest.h>
 
-#include "app/ErrorText.h"
 #include "app/FileFilter.h"
 #include "app/ProcessClock.h"
+#include "common/ErrorText.h"
 
 namespace vexal {
 namespace {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "SimProcess.h"
+#include "support/MeterFrames.h"
 
 namespace vexal::e2e {
 namespace {
@@ -23,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<unsigned char>;
 
 constexpr unsigned short kVendor = 0x1a86, kProduct = 0xe008;
-const char kWorkedExample[] = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+const std::string kWorkedExample = kWorkedExampleFrame;
 
 std::string hex(const unsigned char *p, std::size_t n) {
   static const char d[] = "0123456789ABCDEF";

@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "SimProcess.h"
+#include "support/MeterFrames.h"
 
 extern char **environ;
 
 namespace vexal::e2e {
 namespace {
 
-const char kWorkedExample[] = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+const std::string kWorkedExample = kWorkedExampleFrame;
 
 bool isEndOfWorkedExample(const std::string &frame) {
   const std::string whole = kWorkedExample;

@@ -8,30 +8,31 @@
 #include "MeterFrame.h"
 #include "ReportSource.h"
 #include "Scenario.h"
+#include "common/Cp936.h"
 #include "decode/FrameDecoder.h"
 #include "link/FrameAssembler.h"
-#include "record/Cp936.h"
 
 namespace vexal::sim {
 namespace {
 
 const std::string kOhmText(kOhm);
 
-struct CountingHooks : DecoderHooks {
+// How many frames asked for their reading to be recorded.
+struct RecordRequests {
   int recorded = 0;
-  void restartWatchdog() override {}
-  void requestLinkHold() override {}
-  void INDataToTable(std::int32_t) override { ++recorded; }
 };
 
 // A fresh decoder in the program's start-up state.
 struct Decoded {
   PanelState panel;
   Reading reading;
-  CountingHooks hooks;
-  FrameDecoder decoder{panel, reading, hooks};
+  RecordRequests hooks;
+  FrameDecoder decoder{panel, reading};
 
-  void decode(const FrameBytes &f) { decoder.ShowDataKorv(hexText(f)); }
+  void decode(const std::string &text) {
+    hooks.recorded += decoder.ShowDataKorv(text).recordReading;
+  }
+  void decode(const FrameBytes &f) { decode(hexText(f)); }
 };
 
 TEST(SimThroughDecoder, SteadyIsTheWorkedExample) {
@@ -188,13 +189,13 @@ TEST(SimThroughAssembler, EveryTransmissionIsDecodedOnce) {
   source.restart(0);
   Decoded d;
   std::vector<std::string> values;
-  FrameAssembler assembler([&](const std::string &text) {
-    d.decoder.ShowDataKorv(text);
-    values.push_back(d.reading.ValueText);
-  });
+  FrameAssembler assembler;
   while (source.nextDue() < msToMicros(300) * static_cast<Micros>(pi.size())) {
     const Report r = source.take(source.nextDue());
-    assembler.ReadLusk(0, r.data(), static_cast<std::uint16_t>(r.size()));
+    if (auto text = assembler.ReadLusk(0, r.data(), static_cast<std::uint16_t>(r.size()))) {
+      d.decode(*text);
+      values.push_back(d.reading.ValueText);
+    }
   }
   ASSERT_EQ(values.size(), pi.size());
   for (std::size_t i = 0; i + 1 < pi.size(); ++i)

@@ -11,6 +11,7 @@
 #include "Options.h"
 #include "ReportSource.h"
 #include "Scenario.h"
+#include "support/MeterFrames.h"
 
 namespace vexal::sim {
 namespace {
@@ -28,7 +29,7 @@ int key(const FrameBytes &f, int first, int second) {
   return nibble(f, first) << 4 | nibble(f, second);
 }
 
-const char kWorkedExample[] = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+const std::string kWorkedExample = kWorkedExampleFrame;
 
 TEST(MeterFrame, BuildsTheWorkedExampleFrame) {
   MeterDisplay d;

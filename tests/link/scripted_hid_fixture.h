@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/HidControllerClass.h"
-#include "link/ScriptedHidPlatform.h"
+#include "support/ScriptedHidPlatform.h"
 
 namespace vexal::testing {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/TableDatapacket.h"
 #include "record/TableTextFile.h"
 

@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "decode/FrameDecoder.h"
+#include "support/FixedClock.h"
 
 namespace vexal {
 namespace {
-
-struct FixedClock : Clock {
-  std::int32_t now = 3'600'000;
-  std::int32_t timeOfDayMs() override { return now; }
-};
 
 class RecorderTest : public ::testing::Test {
  protected:
   ReadingTable table;
   Reading reading;
-  FixedClock clock;
+  FixedClock clock{3'600'000};
   Recorder recorder{table, reading, clock};
 
   bool record(const std::string &value) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "table_rows.h"
 
 namespace vexal {

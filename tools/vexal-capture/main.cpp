@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <array>
 
 #include <algorithm>
 #include <cerrno>
@@ -201,8 +202,9 @@ int main(int argc, char **argv) {
   CaptureWriter writer(options.out.empty() ? std::cout : file);
   writer.Comment("vexal-capture " + localTime() + ": " + describeCandidate(chosen));
 
-  const bool sent = cable->SendFeature(kCaptureFeatureReport, sizeof kCaptureFeatureReport);
-  writer.Comment("feature report " + hexBytes(kCaptureFeatureReport, sizeof kCaptureFeatureReport) +
+  std::array<std::uint8_t, 10> feature = kCableFeatureReport;
+  const bool sent = cable->SendFeature(feature.data(), feature.size());
+  writer.Comment("feature report " + hexBytes(feature.data(), feature.size()) +
                  (sent ? ": sent" : ": refused by the device"));
   if (!sent) std::cerr << "vexal-capture: the cable refused the line-rate feature report\n";
 

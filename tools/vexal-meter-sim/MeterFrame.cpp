@@ -1,5 +1,7 @@
 #include "MeterFrame.h"
 
+#include "common/Hex.h"
+
 #include <stdexcept>
 
 namespace vexal::sim {
@@ -134,13 +136,9 @@ FrameBytes encodeFrame(const MeterDisplay &display) {
 }
 
 std::string hexText(const std::uint8_t *bytes, std::size_t size) {
-  static const char digits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += digits[bytes[i] >> 4];
-    text += digits[bytes[i] & 0x0F];
-  }
+  for (std::size_t i = 0; i < size; ++i) appendHexByte(text, bytes[i]);
   return text;
 }
 

@@ -13,21 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "common/Cp936.h"
 #include "decode/FrameDecoder.h"
 #include "decode/PanelState.h"
 #include "decode/Reading.h"
 #include "decode/qt/PanelRenderer.h"
-#include "record/Cp936.h"
 
 namespace {
-
-// The tool has no link and no table: the decoder's calls out go nowhere.
-class NoHooks : public vexal::DecoderHooks {
- public:
-  void restartWatchdog() override {}
-  void requestLinkHold() override {}
-  void INDataToTable(std::int32_t) override {}
-};
 
 struct Options {
   std::vector<std::string> frames;
@@ -80,8 +72,7 @@ int main(int argc, char **argv) {
 
   vexal::PanelState panel;
   vexal::Reading reading;
-  NoHooks hooks;
-  vexal::FrameDecoder decoder(panel, reading, hooks);
+  vexal::FrameDecoder decoder(panel, reading);
   for (const std::string &frame : options.frames) {
     try {
       decoder.ShowDataKorv(frame);

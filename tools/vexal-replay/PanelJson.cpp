@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 
 namespace vexal {
 

@@ -14,7 +14,7 @@
 
 #include "PanelJson.h"
 #include "ReplayFiles.h"
-#include "app/MeterPipeline.h"
+#include "app/MeterSession.h"
 #include "link/CaptureFormat.h"
 
 namespace {
@@ -109,34 +109,27 @@ std::optional<Options> parseOptions(int argc, char **argv) {
 
 // Sets the recording tool bar and the decimal separator as the options say; the rest is the
 // program's start-up state.
-bool applyOptions(const Options &o, MeterPipeline &pipe) {
-  pipe.decoder.setDecimalSeparator(o.decimal ? *o.decimal : localeDecimalSeparator());
-  if (o.noRepeat) pipe.recorder.setRepeatSet(false);
+bool applyOptions(const Options &o, MeterSession &session) {
+  session.decoder.setDecimalSeparator(o.decimal ? *o.decimal : localeDecimalSeparator());
+  if (o.noRepeat) session.recorder.setRepeatSet(false);
   if (o.sampling) {
     // As if typed into the box: the countdown starts from the new value.
     try {
-      pipe.recorder.RecordSITimeChange(*o.sampling);
+      session.recorder.RecordSITimeChange(*o.sampling);
     } catch (const EConvertError &e) {
       std::cerr << "vexal-replay: --sampling: " << e.what() << "\n";
       return false;
     }
-    pipe.recorder.setRecordSI(true);
+    session.recorder.setRecordSI(true);
   }
-  if (o.limit) pipe.recorder.MaxRecords = *o.limit;
+  if (o.limit) session.recorder.MaxRecords = *o.limit;
   return true;
 }
 
 class Replay {
  public:
-  Replay(MeterPipeline &pipe, VirtualClock &clock, bool panel) : pipe_(pipe), clock_(clock) {
-    pipe_.onLinkHold = [this] { holdPending_ = true; };
-    if (panel)
-      pipe_.onFrameDecoded = [this](bool recorded) {
-        std::string line = panelJson(pipe_.panel, pipe_.reading, recorded);
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
-      };
-  }
+  Replay(MeterSession &session, VirtualClock &clock, bool panel)
+      : session_(session), clock_(clock), panel_(panel) {}
 
   // Plays the capture; returns false (after saying why) on a line it cannot read.
   bool run(std::istream &in) {
@@ -161,23 +154,27 @@ class Replay {
   // The sampling timer ticks at every whole second of virtual time.
   void runDueTicks() {
     while (nextTick_ <= clock_.now) {
-      pipe_.recorder.SampInterTimeTimer();
+      session_.recorder.SampInterTimeTimer();
       nextTick_ += 1000;
     }
   }
 
   void play(const CaptureReport &report) {
-    holdPending_ = false;
-    pipe_.ReadLusk(report.reportId, report.data.data(),
-                   static_cast<std::uint16_t>(report.data.size()));
+    const ReportOutcome outcome = session_.ReadLusk(report.reportId, report.data.data(),
+                                                    static_cast<std::uint16_t>(report.data.size()));
+    if (panel_ && outcome.frameDecoded) {
+      std::string line = panelJson(session_.panel, session_.reading, outcome.recorded);
+      line += '\n';
+      std::fwrite(line.data(), 1, line.size(), stdout);
+    }
     // The link holds its reading thread for 500 ms after a decoded frame.
-    if (holdPending_) clock_.now += 500;
+    if (outcome.holdLink) clock_.now += 500;
   }
 
-  MeterPipeline &pipe_;
+  MeterSession &session_;
   VirtualClock &clock_;
+  bool panel_;
   std::uint64_t nextTick_ = 1000;
-  bool holdPending_ = false;
 };
 
 }  // namespace
@@ -200,16 +197,16 @@ int main(int argc, char **argv) {
   }
 
   VirtualClock clock;
-  MeterPipeline pipe(clock);
-  if (!applyOptions(*options, pipe)) return kExitUsage;
+  MeterSession session(clock);
+  if (!applyOptions(*options, session)) return kExitUsage;
   for (const std::string &path : options->opens)
-    if (!openDataFile(path, pipe.cds1)) return kExitFailed;
+    if (!openDataFile(path, session.cds1)) return kExitFailed;
 
-  Replay replay(pipe, clock, options->panel);
+  Replay replay(session, clock, options->panel);
   if (!replay.run(*in)) return kExitUsage;
   std::fflush(stdout);
 
-  if (options->out) return saveDataFile(*options->out, pipe.cds1) ? 0 : kExitFailed;
-  if (!options->panel) writeTableToStdout(pipe.cds1);
+  if (options->out) return saveDataFile(*options->out, session.cds1) ? 0 : kExitFailed;
+  if (!options->panel) writeTableToStdout(session.cds1);
   return 0;
 }

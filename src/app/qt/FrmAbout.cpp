@@ -8,21 +8,11 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include "common/qt/Fonts.h"
 
 namespace vexal {
 
-TFrmAbout *FrmAbout = nullptr;
-
 namespace {
-
-QFont arial(int pixelSize, bool bold, bool italic, bool underline = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  font.setItalic(italic);
-  font.setUnderline(underline);
-  return font;
-}
 
 // Pictures are drawn at twice their box size, on a transparent ground.
 QPixmap drawnPicture(QSize box, const std::function<void(QPainter &, QSizeF)> &draw) {

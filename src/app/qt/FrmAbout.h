@@ -44,7 +44,4 @@ class TFrmAbout : public QDialog {
   void handleClick(QObject *element);
 };
 
-// The application's About window, or null before start-up has created it.
-extern TFrmAbout *FrmAbout;
-
 }  // namespace vexal

@@ -21,18 +21,17 @@
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
-#include "app/qt/ErrorBox.h"
 #include "app/qt/FileJob.h"
-#include "app/qt/FrmAbout.h"
 #include "app/qt/PanelButton.h"
-#include "app/qt/ReadingGrid.h"
-#include "app/qt/ReadingGridModel.h"
-#include "app/qt/ToolIcons.h"
+#include "app/qt/QtSessionTimer.h"
+#include "common/qt/ErrorBox.h"
+#include "common/qt/Fonts.h"
+#include "common/qt/ToolIcons.h"
 #include "decode/qt/PanelRenderer.h"
 #include "link/qt/HidQtBridge.h"
 #include "record/DataFiles.h"
-#include "report/qt/FrmPrint.h"
-#include "report/qt/FrmStore.h"
+#include "record/qt/ReadingGrid.h"
+#include "record/qt/ReadingGridModel.h"
 #include "report/qt/StoreGrid.h"
 
 namespace vexal {
@@ -47,13 +46,6 @@ const char *const kCaption = "Vexal V1.00";
 const char *const kSaveFilter = "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt";
 const char *const kOpenFilter = "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt";
 const char *const kDeleteQuestion = "Do you want to remove the current data and create a new data?";
-
-QFont arial(int pixelSize, bool bold = false) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
-}
 
 QStringList nameFilters(const char *list) {
   QStringList filters;
@@ -87,18 +79,6 @@ class CollectingReporter : public DataFileReporter {
   std::vector<Message> messages_;
 };
 
-// Holds the grid's updates from the table for a scope, whatever happens in it.
-class UpdatesSuspended {
- public:
-  explicit UpdatesSuspended(ReadingTable &table) : table_(table) { table_.suspendUpdates(); }
-  ~UpdatesSuspended() { table_.resumeUpdates(); }
-  UpdatesSuspended(const UpdatesSuspended &) = delete;
-  UpdatesSuspended &operator=(const UpdatesSuspended &) = delete;
-
- private:
-  ReadingTable &table_;
-};
-
 }  // namespace
 
 TFrmTest::TFrmTest(Services services, QWidget *parent)
@@ -111,12 +91,15 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
       ownClock_(services.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(services.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(services.dialogs ? services.dialogs : ownDialogs_.get()),
-      pipeline_(services.clock ? *services.clock : *ownClock_) {
+      watchdog_(std::make_unique<QtSessionTimer>(this)) {
   setObjectName(QStringLiteral("FrmTest"));
   setFont(arial(11));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
+
+  createLink(services.clock ? *services.clock : *ownClock_,
+             services.hid ? services.hid : makeSystemHidPlatform());
 
   auto *surface = new QWidget;
   surface->setFixedSize(kSurfaceWidth, kSurfaceHeight);
@@ -136,9 +119,9 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
                            kClientHeight + ClientArea->horizontalScrollBar()->sizeHint().height());
   setCentralWidget(ClientArea);
 
-  DataSource1 = new ReadingGridModel(pipeline_.cds1, this);
-  pipeline_.onFrameDecoded = [this](bool) { Panel4->update(); };
-  createLink(services.hid ? services.hid : makeSystemHidPlatform());
+  DataSource1 = new ReadingGridModel(session_->cds1, this);
+  session_->setObserver(this);
+  linkStateChanged();
   connectHandlers();
   FormCreate();
 
@@ -147,32 +130,20 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
 }
 
 TFrmTest::~TFrmTest() {
-  // The link gives its devices back and the reading threads stop before the controller goes;
-  // the model stops listening to the table before the pipeline goes.
-  link_.reset();
-  hidBridge_.reset();
-  HidCtl.reset();
+  // Nothing reaches the window any more; the model stops listening to the table, then the
+  // session gives the devices back and stops their reading threads (the bridge goes first:
+  // stopping a thread carries out what it still hands over).
+  session_->setObserver(nullptr);
   delete DataSource1;
+  hidBridge_.reset();
+  session_.reset();
 }
 
-// The HID controller takes its first inventory; attaching its events fills the device list
-// with the cable selected. Its reports reach ReadLusk on the GUI thread.
-void TFrmTest::createLink(std::shared_ptr<HidPlatform> hid) {
-  HidCtl = std::make_unique<THidDeviceController>(std::move(hid));
-  hidBridge_ = std::make_unique<HidQtBridge>(*HidCtl);
-  // While the window closes, a report handed over as the reading thread stops can still
-  // complete a frame after the link control is gone.
-  pipeline_.onRestartWatchdog = [this] {
-    if (link_) link_->restartWatchdog();
-  };
-  pipeline_.onLinkHold = [this] {
-    if (link_) link_->requestLinkHold();
-  };
-  link_ = std::make_unique<ConnectionControl>(
-      *HidCtl, *this, [this](std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
-        ReadLusk(id, data, size);
-      });
-  linkStateChanged();
+// The session's HID controller takes its first inventory, and the device list is filled
+// with the cable selected. The cable's reports reach the session on the GUI thread.
+void TFrmTest::createLink(Clock &clock, std::shared_ptr<HidPlatform> hid) {
+  session_ = std::make_unique<MeterSession>(clock, std::move(hid), *watchdog_);
+  hidBridge_ = std::make_unique<HidQtBridge>(session_->HidCtl());
 }
 
 void TFrmTest::createControls(QWidget *surface) {
@@ -189,7 +160,7 @@ void TFrmTest::createControls(QWidget *surface) {
   Panel3->setGeometry(536, 2, 81, 27);
   Panel3->setFont(arial(16));
 
-  Panel4 = new PanelView(&pipeline_.panel, surface);
+  Panel4 = new PanelView(&session_->panel, surface);
   Panel4->move(2, 30);
 
   Panel7 = new QFrame(surface);
@@ -232,13 +203,7 @@ void TFrmTest::createRecordingBar() {
   RecordSITime->installEventFilter(this);
 
   auto pictureButton = [this](const QIcon &icon, const QString &hint, int left, int width) {
-    auto *button = new QToolButton(Panel7);
-    button->setAutoRaise(true);
-    button->setIcon(icon);
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(hint);
-    button->setGeometry(left, 4, width, 21);
-    return button;
+    return makeSpeedButton(Panel7, icon, hint, {left, 4, width, 21});
   };
   SpeedButton5 = pictureButton(storeDataIcon(), QStringLiteral("Store Data"), 474, 25);
   SpeedButton5->hide();
@@ -259,13 +224,7 @@ void TFrmTest::createStoreDataRow(QWidget *surface) {
   Label6->setPalette(blue);
 
   auto button = [surface](const QIcon &icon, const QString &hint, int left, int width, int height) {
-    auto *speedButton = new QToolButton(surface);
-    speedButton->setAutoRaise(true);
-    speedButton->setIcon(icon);
-    speedButton->setIconSize(QSize(16, 16));
-    speedButton->setToolTip(hint);
-    speedButton->setGeometry(left, 488, width, height);
-    return speedButton;
+    return makeSpeedButton(surface, icon, hint, {left, 488, width, height});
   };
   SpeedButton4 = button({}, {}, 200, 17, 17);
   SpeedButton6 = button(storeDataIcon(), {}, 216, 33, 21);
@@ -294,7 +253,7 @@ void TFrmTest::createTimers() {
   SampInterTime->setInterval(1000);
   ConTimer = new QTimer(this);
   ConTimer->setInterval(100);
-  Timer2 = new QTimer(this);
+  Timer2 = watchdog_->timer();
   Timer2->setInterval(1000);
   // The sampling timer runs from the window's creation on, and is never stopped.
   SampInterTime->start();
@@ -412,20 +371,27 @@ void TFrmTest::connectHandlers() {
   connect(SetFeature, &QPushButton::clicked, this, guarded(&TFrmTest::SetFeatureClick));
 
   connect(RepeatSet, &QCheckBox::toggled, this,
-          [this](bool on) { pipeline_.recorder.setRepeatSet(on); });
+          [this](bool on) { session_->recorder.setRepeatSet(on); });
   connect(RecordSI, &QCheckBox::toggled, this,
-          [this](bool on) { pipeline_.recorder.setRecordSI(on); });
+          [this](bool on) { session_->recorder.setRecordSI(on); });
   connect(RecordSITime, &QLineEdit::textChanged, this, guarded(&TFrmTest::RecordSITimeChange));
   connect(SpeedButton5, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton5Click));
-  connect(SpeedButton2, &QToolButton::clicked, this, guarded(&TFrmTest::ClearRClick));
-  connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TFrmTest::Save_asClick));
-  connect(SpeedButton3, &QToolButton::clicked, this, guarded(&TFrmTest::OpenClick));
+  // The tool bar's buttons and the hidden menu items are one command each.
+  connect(SpeedButton2, &QToolButton::clicked, ClearR, &QAction::trigger);
+  connect(SpeedButton1, &QToolButton::clicked, Save_as, &QAction::trigger);
+  connect(SpeedButton3, &QToolButton::clicked, Open, &QAction::trigger);
   connect(MajPrint, &QToolButton::clicked, this, guarded(&TFrmTest::MajPrintClick));
-  connect(SpeedButton4, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton4Click));
   connect(SpeedButton6, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton6Click));
-  connect(SpeedButton8, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton8Click));
-  connect(SpeedButton7, &QToolButton::clicked, this, guarded(&TFrmTest::SpeedButton7Click));
-  // SpeedButton9 ("Delete Data" of the stored data) has no action.
+  // The " STORE DATA :" row's commands, which the stored-data window's buttons share.
+  // "Delete Data" of the stored data (SpeedButton9) does nothing.
+  StoreOpenData = new QAction(this);
+  StoreSaveData = new QAction(this);
+  StoreDeleteData = new QAction(this);
+  StoreReport = new QAction(this);
+  connect(SpeedButton4, &QToolButton::clicked, StoreOpenData, &QAction::trigger);
+  connect(SpeedButton8, &QToolButton::clicked, StoreSaveData, &QAction::trigger);
+  connect(SpeedButton9, &QToolButton::clicked, StoreDeleteData, &QAction::trigger);
+  connect(SpeedButton7, &QToolButton::clicked, StoreReport, &QAction::trigger);
 
   connect(SampInterTime, &QTimer::timeout, this, guarded(&TFrmTest::SampInterTimeTimer));
   connect(Timer2, &QTimer::timeout, this, guarded(&TFrmTest::Timer2Timer));
@@ -457,6 +423,9 @@ void TFrmTest::connectHandlers() {
       {ClearR, &TFrmTest::ClearRClick},
       {HELP1, &TFrmTest::HELP1Click},
       {About2, &TFrmTest::About2Click},
+      {StoreOpenData, &TFrmTest::SpeedButton4Click},
+      {StoreSaveData, &TFrmTest::SpeedButton8Click},
+      {StoreReport, &TFrmTest::SpeedButton7Click},
   };
   for (const auto &[item, handler] : items)
     connect(item, &QAction::triggered, this, guarded(handler));
@@ -467,7 +436,7 @@ void TFrmTest::connectHandlers() {
 void TFrmTest::FormCreate() {
   AppDir = QCoreApplication::applicationDirPath().toStdString() + "/";
   LocaleDecimalSeparator = localeDecimalSeparator();
-  pipeline_.decoder.setDecimalSeparator(LocaleDecimalSeparator);
+  session_->decoder.setDecimalSeparator(LocaleDecimalSeparator);
   set10k->setChecked(true);
   // The reading table exists empty from here on; the grid shows it.
   DBGrid1->setModel(DataSource1);
@@ -475,7 +444,7 @@ void TFrmTest::FormCreate() {
     DBGrid1->setColumnWidth(column, ReadingGridModel::columnWidth(column));
   RepeatSet->setChecked(true);
   setWindowTitle(QString::fromLatin1(kCaption));
-  LinkKind = 5;
+  // The link kind starts at 5 (USB) in the session's connection control.
 }
 
 void TFrmTest::closeEvent(QCloseEvent *event) {
@@ -494,7 +463,7 @@ void TFrmTest::miExitClick() {
 // --- Recording rules ---------------------------------------------------------------------
 
 void TFrmTest::setLimit(RecordLimit limit) {
-  pipeline_.recorder.setLimit(limit);
+  session_->recorder.setLimit(limit);
   const std::pair<RecordLimit, QAction *> items[] = {
       {RecordLimit::k1000, set1k},     {RecordLimit::k5000, set5k},
       {RecordLimit::k10000, set10k},   {RecordLimit::k50000, set50k},
@@ -529,19 +498,12 @@ void TFrmTest::ClearRClick() {
       dialogs_->messageBox({QStringLiteral("Confirm"), QString::fromLatin1(kDeleteQuestion),
                             BoxIcon::Question, BoxButtons::YesNo});
   if (answer != BoxAnswer::Yes) return;
-  pipeline_.recorder.ClearData();
+  session_->recorder.ClearData();
 }
 
+// A text that does not convert reaches the error box through the handler's guard.
 void TFrmTest::RecordSITimeChange() {
-  const std::string text = RecordSITime->text().toStdString();
-  try {
-    pipeline_.recorder.RecordSITimeChange(text);
-    recordingErrors_.reset();
-  } catch (const EConvertError &error) {
-    // Shown now through the error box; the frames that fail the same way stay quiet.
-    recordingErrors_.shouldShow(error.what());
-    throw;
-  }
+  session_->RecordSITimeChange(RecordSITime->text().toStdString());
 }
 
 void TFrmTest::RecordSITimeKeyPress(char &key) {
@@ -549,7 +511,7 @@ void TFrmTest::RecordSITimeKeyPress(char &key) {
 }
 
 void TFrmTest::SampInterTimeTimer() {
-  pipeline_.recorder.SampInterTimeTimer();
+  session_->SampInterTimeTimer();
 }
 
 bool TFrmTest::eventFilter(QObject *watched, QEvent *event) {
@@ -569,30 +531,23 @@ bool TFrmTest::eventFilter(QObject *watched, QEvent *event) {
   return false;
 }
 
-// --- Frames from the cable ---------------------------------------------------------------
+// --- What the session tells ---------------------------------------------------------------
 
-void TFrmTest::ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size) {
-  if (fileJobRunning_) {
-    // The table is being written or read off the GUI thread: keep the report for later.
-    deferredReports_.push_back({reportId, std::vector<std::uint8_t>(data, data + size)});
-    return;
-  }
-  try {
-    pipeline_.ReadLusk(reportId, data, size);
-  } catch (const EConvertError &error) {
-    // The frame is decoded, only its recording failed: show the mirror all the same.
-    Panel4->update();
-    if (recordingErrors_.shouldShow(error.what()))
-      showErrorBox(*dialogs_, QString::fromUtf8(error.what()));
-  }
+void TFrmTest::frameDecoded(const ReportOutcome &) {
+  Panel4->update();
 }
 
-void TFrmTest::feedDeferredReports() {
-  while (!deferredReports_.empty() && !fileJobRunning_) {
-    const DeferredReport report = std::move(deferredReports_.front());
-    deferredReports_.pop_front();
-    ReadLusk(report.reportId, report.data.data(), static_cast<std::uint16_t>(report.data.size()));
-  }
+void TFrmTest::errorRaised(const std::string &message) {
+  showErrorBox(*dialogs_, QString::fromStdString(message));
+}
+
+void TFrmTest::informationRequested(const std::string &text) {
+  dialogs_->messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
+                        QString::fromStdString(text), BoxIcon::Information, BoxButtons::Ok});
+}
+
+void TFrmTest::linkChanged() {
+  linkStateChanged();
 }
 
 // --- Data files ---------------------------------------------------------------------------
@@ -600,19 +555,14 @@ void TFrmTest::feedDeferredReports() {
 // Runs a save or an open with the grid's updates suspended. Cable reports that arrive
 // meanwhile are kept and fed once the table is free again, whatever happens.
 void TFrmTest::runWithTableHeld(const std::function<void()> &work) {
-  {
-    UpdatesSuspended hold(pipeline_.cds1);
-    fileJobRunning_ = true;
-    try {
-      work();
-    } catch (...) {
-      fileJobRunning_ = false;
-      feedDeferredReports();
-      throw;
-    }
-    fileJobRunning_ = false;
+  session_->holdTable();
+  try {
+    work();
+  } catch (...) {
+    session_->releaseTable();
+    throw;
   }
-  feedDeferredReports();
+  session_->releaseTable();
 }
 
 void TFrmTest::Save_asClick() {
@@ -625,7 +575,7 @@ void TFrmTest::Save_asClick() {
   runWithTableHeld([&] {
     // Only reads the table; recordings wait until it is done.
     runFileJob(this, QStringLiteral("Saving data..."),
-               [&] { SaveTableToFile(pipeline_.cds1, path, reporter); });
+               [&] { SaveTableToFile(session_->cds1, path, reporter); });
   });
   reporter.showAll(*dialogs_);
 }
@@ -642,7 +592,7 @@ void TFrmTest::OpenClick() {
     bool read = false;
     runFileJob(this, QStringLiteral("Opening data..."),
                [&] { read = LoadFileToTable(path, loaded, reporter); });
-    ReadingTable &table = pipeline_.cds1;
+    ReadingTable &table = session_->cds1;
     if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
       if (read) table.replaceWith(std::move(loaded));
     } else {
@@ -667,43 +617,43 @@ void TFrmTest::HELP1Click() {
 }
 
 void TFrmTest::About2Click() {
-  if (FrmAbout) FrmAbout->exec();
+  emit aboutRequested();
 }
 
 // --- Meter link ---------------------------------------------------------------------------
 
 void TFrmTest::Panel1Click() {
-  link_->Panel1Click();
+  link().Panel1Click();
 }
 void TFrmTest::Panel2Click() {
-  link_->Panel2Click();
+  link().Panel2Click();
 }
 void TFrmTest::USBConClick() {
-  link_->USBConClick();
+  link().USBConClick();
 }
 void TFrmTest::ReadBtnClick() {
-  link_->ReadBtnClick();
+  link().ReadBtnClick();
 }
 void TFrmTest::SetFeatureClick() {
-  link_->SetFeatureClick();
+  link().SetFeatureClick();
 }
 void TFrmTest::Timer2Timer() {
-  link_->Timer2Timer();
+  session_->Timer2Timer();
 }
 void TFrmTest::COM1Click() {
-  link_->COMClick(1);
+  link().COMClick(1);
 }
 void TFrmTest::COM2Click() {
-  link_->COMClick(2);
+  link().COMClick(2);
 }
 void TFrmTest::COM3Click() {
-  link_->COMClick(3);
+  link().COMClick(3);
 }
 void TFrmTest::COM4Click() {
-  link_->COMClick(4);
+  link().COMClick(4);
 }
 void TFrmTest::USBClick() {
-  link_->USBClick();
+  link().USBClick();
 }
 
 void TFrmTest::showLinkHistory() {
@@ -726,7 +676,7 @@ void TFrmTest::showLinkHistory() {
 
 // Copies the hidden lists into the history window while it is open.
 void TFrmTest::refreshLinkHistory() {
-  if (!LinkHistory || !link_) return;
+  if (!LinkHistory) return;
   LinkHistoryDevices->clear();
   for (int i = 0; i < DevListBox->count(); ++i)
     LinkHistoryDevices->addItem(DevListBox->item(i)->text() + (i == DevListBox->currentRow()
@@ -737,30 +687,17 @@ void TFrmTest::refreshLinkHistory() {
   LinkHistoryLines->scrollToBottom();
 }
 
-void TFrmTest::timer2Start() {
-  Timer2->start();
-}
-void TFrmTest::timer2Stop() {
-  Timer2->stop();
-}
-
-void TFrmTest::showInformation(const std::string &text) {
-  dialogs_->messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
-                        QString::fromStdString(text), BoxIcon::Information, BoxButtons::Ok});
-}
-
 // Mirrors the link's state into the controls that show it.
 void TFrmTest::linkStateChanged() {
-  if (!link_) return;
-  const ConnectionControl &link = *link_;
-  Panel2->setCaption(QString::fromStdString(link.Panel2Caption()));
-  Panel1->setCaption(QString::fromStdString(link.Panel1Caption()));
+  const ConnectionControl &link = session_->link();
+  Panel2->setCaption(link.LinkOpened() ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+  Panel1->setCaption(link.LinkKind() == 5 ? QStringLiteral("USB")
+                                          : QStringLiteral("COM%1").arg(link.LinkKind()));
   USBCon->setChecked(link.USBConDown());
   Comset->setEnabled(link.ComsetEnabled());
   QAction *const comItems[] = {COM1, COM2, COM3, COM4};
   for (int n = 1; n <= 4; ++n) comItems[n - 1]->setChecked(link.ComChecked(n));
   USB->setChecked(link.USBChecked());
-  LinkKind = static_cast<std::uint8_t>(link.LinkKind());
 
   const auto &devices = link.DevListBox();
   bool listChanged = DevListBox->count() != static_cast<int>(devices.size());
@@ -793,7 +730,7 @@ void TFrmTest::FillPClick() {}
 void TFrmTest::BtNewClick() {}
 void TFrmTest::SavepictureClick() {}
 void TFrmTest::printClick() {
-  if (Frmprint) Frmprint->exec();
+  emit printStyleRequested();
 }
 void TFrmTest::MajPrintClick() {}
 
@@ -804,7 +741,7 @@ namespace vexal {
 // --- Stored data --------------------------------------------------------------------------
 
 void TFrmTest::SpeedButton5Click() {
-  if (Frmstore) Frmstore->exec();
+  emit storeWindowRequested();
 }
 
 // Opens a data file into the reading table as Open Data does, but with the grid following
@@ -814,7 +751,7 @@ void TFrmTest::SpeedButton4Click() {
   if (!chosen) return;
   OpenDialog1.fileName = *chosen;
   CollectingReporter reporter;
-  LoadFileToTable(chosen->toStdString(), pipeline_.cds1, reporter);
+  LoadFileToTable(chosen->toStdString(), session_->cds1, reporter);
   reporter.showAll(*dialogs_);
 }
 
@@ -824,7 +761,7 @@ void TFrmTest::SpeedButton8Click() {
   if (!chosen) return;
   SaveDialog2.fileName = *chosen;
   CollectingReporter reporter;
-  SaveTableToFile(pipeline_.cds1, chosen->toStdString(), reporter);
+  SaveTableToFile(session_->cds1, chosen->toStdString(), reporter);
   reporter.showAll(*dialogs_);
 }
 

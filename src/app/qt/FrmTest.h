@@ -1,21 +1,17 @@
 #pragma once
-// The main window: owner of the meter pipeline (LCD mirror, reading, reading table, recorder)
-// and host of every control, timer and menu item, each at its design place. Handlers carry
-// the names of the control events they serve.
+// The main window: a view of the meter session. It owns every control, timer and menu item,
+// each at its design place, and forwards each handler (named for the control event it
+// serves) to the session or to a GUI-free class; the session tells it what changed.
 
 #include <QMainWindow>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/ErrorText.h"
-#include "app/MeterPipeline.h"
-#include "app/qt/Dialogs.h"
-#include "link/ConnectionControl.h"
-#include "link/HidControllerClass.h"
+#include "app/MeterSession.h"
+#include "common/qt/Dialogs.h"
 
 class QAction;
 class QActionGroup;
@@ -51,8 +47,9 @@ struct FrmTestServices {
 };
 
 class HidQtBridge;
+class QtSessionTimer;
 
-class TFrmTest : public QMainWindow, public LinkShell {
+class TFrmTest : public QMainWindow, private SessionObserver {
   Q_OBJECT
  public:
   using Services = FrmTestServices;
@@ -68,24 +65,25 @@ class TFrmTest : public QMainWindow, public LinkShell {
   explicit TFrmTest(Services services = Services(), QWidget *parent = nullptr);
   ~TFrmTest() override;
 
-  // One input report of the cable (the bytes after the report-ID byte). Frames are decoded
-  // and recorded at once; the panel is redrawn when the GUI thread is next free. A recording
-  // that fails because the interval box does not hold a number is reported once per
-  // distinct text, while frames go on being decoded.
-  void ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size);
+  // One input report of the cable (the bytes after the report-ID byte), as the cable's
+  // reading thread hands it over: the session decodes and records it at once; the panel is
+  // redrawn when the GUI thread is next free. A recording that fails because the interval
+  // box does not hold a number is reported once per distinct text, while frames go on
+  // being decoded.
+  void ReadLusk(std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size) {
+    session_->ReadLusk(reportId, data, size);
+  }
 
-  MeterPipeline &meter() { return pipeline_; }
-  ConnectionControl &link() { return *link_; }
+  MeterSession &session() { return *session_; }
+  ConnectionControl &link() { return session_->link(); }
   Dialogs &dialogs() { return *dialogs_; }
 
   // Run-time state of the window.
-  std::uint8_t LinkKind = 0;           // 1 to 4: COM1 to COM4, 5: USB
   std::string AppDir;                  // folder of the executable, with a trailing "/"
   std::string LocaleDecimalSeparator;  // read once at start-up
   QString HelpFile;                    // the application's help file; set by the help command
 
   // Non-visual parts.
-  std::unique_ptr<THidDeviceController> HidCtl;
   ReadingGridModel *DataSource1;
   FileDialogRequest SaveDialog2;
   FileDialogRequest OpenDialog1;
@@ -139,12 +137,18 @@ class TFrmTest : public QMainWindow, public LinkShell {
   QAction *SaveR, *set1k, *set5k, *set10k, *set50k, *set100k, *setlimit, *ClearR, *SearchR;
   QAction *HELP1, *N3, *About2, *Help2;
   QActionGroup *RecordLimits;
+  // Commands of the " STORE DATA :" row, which the stored-data window's buttons share.
+  QAction *StoreSaveData, *StoreDeleteData, *StoreOpenData, *StoreReport;
 
  signals:
   // The application is told to end.
   void endRequested();
   // F1 or the Help item: the help command.
   void helpRequested();
+  // The hidden windows, shown modally over this one by whoever created them.
+  void aboutRequested();
+  void printStyleRequested();
+  void storeWindowRequested();
 
  public slots:
   // Start-up and shutdown.
@@ -218,20 +222,19 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void createRecordingBar();
   void createStoreDataRow(QWidget *surface);
   void createHiddenControls(QWidget *surface);
-  void createLink(std::shared_ptr<HidPlatform> hid);
-  // LinkShell: what the connection control needs of the window.
-  void timer2Start() override;
-  void timer2Stop() override;
-  void showInformation(const std::string &text) override;
-  void linkStateChanged() override;
+  void createLink(Clock &clock, std::shared_ptr<HidPlatform> hid);
+  // SessionObserver: what the session tells the window.
+  void frameDecoded(const ReportOutcome &outcome) override;
+  void linkChanged() override;
+  void informationRequested(const std::string &text) override;
+  void errorRaised(const std::string &message) override;
+  void linkStateChanged();
   void createTimers();
   void createMenus();
   void createFileDialogs();
   void connectHandlers();
   void giveShortcutsToWindow(QMenu *menu);
   void setLimit(RecordLimit limit);
-  void feedReport(std::uint8_t reportId, const std::vector<std::uint8_t> &data);
-  void feedDeferredReports();
   void runWithTableHeld(const std::function<void()> &work);
   void refreshLinkHistory();
   template <class Handler>
@@ -241,18 +244,9 @@ class TFrmTest : public QMainWindow, public LinkShell {
   std::unique_ptr<SystemClock> ownClock_;
   std::unique_ptr<QtDialogs> ownDialogs_;
   Dialogs *dialogs_;
-  MeterPipeline pipeline_;
+  std::unique_ptr<QtSessionTimer> watchdog_;
+  std::unique_ptr<MeterSession> session_;
   std::unique_ptr<HidQtBridge> hidBridge_;
-  std::unique_ptr<ConnectionControl> link_;
-  RepeatedErrorFilter recordingErrors_;
-
-  // Reports that arrived while a file job held the table; fed once it is done.
-  struct DeferredReport {
-    std::uint8_t reportId;
-    std::vector<std::uint8_t> data;
-  };
-  bool fileJobRunning_ = false;
-  std::deque<DeferredReport> deferredReports_;
 };
 
 }  // namespace vexal

@@ -5,22 +5,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/qt/Dialogs.h"
+#include "common/qt/Dialogs.h"
+#include "common/qt/Fonts.h"
 
 namespace vexal {
 
-QString GraphPicturePath;
-TFrmprint *Frmprint = nullptr;
-
 namespace {
-
-QFont arial(int pixelSize, bool bold, bool italic) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  font.setItalic(italic);
-  return font;
-}
 
 void setTextColour(QWidget &widget, const QColor &colour) {
   QPalette palette = widget.palette();

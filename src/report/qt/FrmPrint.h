@@ -15,9 +15,6 @@ namespace vexal {
 class Dialogs;
 struct FileDialogRequest;
 
-// The picture file of the graph reports; empty until the user chooses one.
-extern QString GraphPicturePath;
-
 class TFrmprint : public QDialog {
   Q_OBJECT
  public:
@@ -40,6 +37,9 @@ class TFrmprint : public QDialog {
   QPushButton *BitBtn1;  // OK
   QPushButton *BitBtn2;  // Cancel
 
+  // The picture file of the graph reports; empty until the user chooses one.
+  QString GraphPicturePath;
+
  public slots:
   void FormCreate();
   void Button1Click();
@@ -51,8 +51,5 @@ class TFrmprint : public QDialog {
 
   Dialogs &dialogs_;
 };
-
-// The application's print-style dialog, or null before start-up has created it.
-extern TFrmprint *Frmprint;
 
 }  // namespace vexal

@@ -1,18 +1,16 @@
 #include "report/qt/FrmStore.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QEvent>
 #include <QPainter>
 #include <QToolButton>
 
-#include "app/qt/FrmTest.h"
-#include "app/qt/ReadingGrid.h"
-#include "app/qt/ToolIcons.h"
+#include "common/qt/ToolIcons.h"
+#include "record/qt/ReadingGrid.h"
 #include "report/qt/StoreGrid.h"
 
 namespace vexal {
-
-TFrmstore *Frmstore = nullptr;
 
 namespace {
 
@@ -40,7 +38,8 @@ QIcon closeWindowIcon() {
 
 }  // namespace
 
-TFrmstore::TFrmstore(TFrmTest &main) : QDialog(&main), main_(main) {
+TFrmstore::TFrmstore(const StoreCommands &commands, QWidget *owner)
+    : QDialog(owner), commands_(commands) {
   setObjectName(QStringLiteral("Frmstore"));
   setWindowTitle(QStringLiteral("Store "));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -52,13 +51,7 @@ TFrmstore::TFrmstore(TFrmTest &main) : QDialog(&main), main_(main) {
   setAutoFillBackground(true);
 
   auto button = [this](const QIcon &icon, const QString &hint, int left, int width) {
-    auto *speedButton = new QToolButton(this);
-    speedButton->setAutoRaise(true);
-    speedButton->setIcon(icon);
-    speedButton->setIconSize(QSize(16, 16));
-    speedButton->setToolTip(hint);
-    speedButton->setGeometry(left, 4, width, 21);
-    return speedButton;
+    return makeSpeedButton(this, icon, hint, {left, 4, width, 21});
   };
   SpeedButton8 = button(saveDataIcon(), QStringLiteral("Save Data"), 288, 33);
   SpeedButton9 = button(deleteDataIcon(), QStringLiteral("Delete Data"), 320, 33);
@@ -77,18 +70,24 @@ TFrmstore::TFrmstore(TFrmTest &main) : QDialog(&main), main_(main) {
   connect(SpeedButton2, &QToolButton::clicked, this, &TFrmstore::SpeedButton2Click);
 }
 
-// Each forwarding button acts exactly as a click on the main window's button would.
+// Each forwarding button runs the main window's command, as a click on its button would.
+namespace {
+void run(QAction *command) {
+  if (command) command->trigger();
+}
+}  // namespace
+
 void TFrmstore::SpeedButton8Click() {
-  main_.SpeedButton8->click();
+  run(commands_.saveData);
 }
 void TFrmstore::SpeedButton9Click() {
-  main_.SpeedButton9->click();
+  run(commands_.deleteData);
 }
 void TFrmstore::SpeedButton1Click() {
-  main_.SpeedButton4->click();
+  run(commands_.openData);
 }
 void TFrmstore::SpeedButton7Click() {
-  main_.SpeedButton7->click();
+  run(commands_.storeReport);
 }
 void TFrmstore::SpeedButton2Click() {
   close();

@@ -1,16 +1,25 @@
 #pragma once
-// The stored-data window: an empty stored-data grid and a row of buttons that click the
-// main window's hidden " STORE DATA :" buttons, or close the window. Created hidden at
-// start-up and shown modally over the main window.
+// The stored-data window: an empty stored-data grid and a row of buttons that run the
+// commands of the main window's hidden " STORE DATA :" row, or close the window. Created
+// hidden at start-up and shown modally over the main window.
 
 #include <QDialog>
 
+class QAction;
 class QToolButton;
 
 namespace vexal {
 
 class ReadingGrid;
-class TFrmTest;
+
+// The main window's commands that the buttons run, each exactly as the main window's own
+// button of the " STORE DATA :" row does.
+struct StoreCommands {
+  QAction *saveData = nullptr;     // SpeedButton8
+  QAction *deleteData = nullptr;   // SpeedButton9
+  QAction *openData = nullptr;     // SpeedButton4 (open a data file)
+  QAction *storeReport = nullptr;  // SpeedButton7 (store report)
+};
 
 class TFrmstore : public QDialog {
   Q_OBJECT
@@ -18,13 +27,13 @@ class TFrmstore : public QDialog {
   static constexpr int kClientWidth = 447;
   static constexpr int kClientHeight = 493;
 
-  // The buttons act on `main`, which is also the window's owner.
-  explicit TFrmstore(TFrmTest &main);
+  // The buttons run `commands`; `owner` is the main window.
+  TFrmstore(const StoreCommands &commands, QWidget *owner);
 
-  QToolButton *SpeedButton8;  // "Save Data": the main window's SpeedButton8
-  QToolButton *SpeedButton9;  // "Delete Data": the main window's SpeedButton9
-  QToolButton *SpeedButton1;  // the main window's SpeedButton4 (open a data file)
-  QToolButton *SpeedButton7;  // the main window's SpeedButton7 (store report)
+  QToolButton *SpeedButton8;  // "Save Data"
+  QToolButton *SpeedButton9;  // "Delete Data"
+  QToolButton *SpeedButton1;  // open a data file
+  QToolButton *SpeedButton7;  // store report
   QToolButton *SpeedButton2;  // closes the window
   ReadingGrid *DBGrid3;
 
@@ -40,10 +49,7 @@ class TFrmstore : public QDialog {
   void changeEvent(QEvent *event) override;
 
  private:
-  TFrmTest &main_;
+  StoreCommands commands_;
 };
-
-// The application's stored-data window, or null before start-up has created it.
-extern TFrmstore *Frmstore;
 
 }  // namespace vexal

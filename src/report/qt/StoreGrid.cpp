@@ -4,7 +4,8 @@
 #include <QHeaderView>
 #include <QStandardItemModel>
 
-#include "app/qt/ReadingGrid.h"
+#include "common/qt/Fonts.h"
+#include "record/qt/ReadingGrid.h"
 
 namespace vexal {
 
@@ -12,12 +13,6 @@ namespace {
 
 const QColor kSkyBlue(166, 202, 240);
 const QColor kFuchsia(255, 0, 255);
-
-QFont arial(int pixelSize) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixelSize);
-  return font;
-}
 
 }  // namespace
 

@@ -12,14 +12,11 @@
 
 #include "app/qt/FrmAbout.h"
 #include "app/qt/FrmTest.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal {
 namespace {
-
-class FixedClock : public Clock {
- public:
-  std::int32_t timeOfDayMs() override { return 0; }
-};
 
 class FrmAboutTest : public ::testing::Test {
  protected:
@@ -98,14 +95,13 @@ TEST(FrmTestHelpAndAbout, AboutShowsTheAboutWindowModallyUntilItCloses) {
   ScriptedDialogs dialogs;
   TFrmTest frm(TFrmTest::Services{&clock, &dialogs, nullptr, [](const QString &) {}});
   TFrmAbout about(&frm);
-  FrmAbout = &about;
+  QObject::connect(&frm, &TFrmTest::aboutRequested, &about, &QDialog::exec);
   bool sawModal = false;
   QTimer::singleShot(0, &about, [&] {
     sawModal = QApplication::activeModalWidget() == &about && about.isVisible();
     QTest::mouseClick(about.Label2, Qt::LeftButton);
   });
   frm.About2->trigger();
-  FrmAbout = nullptr;
   EXPECT_TRUE(sawModal);
   EXPECT_FALSE(about.isVisible());
 }

@@ -14,16 +14,15 @@
 
 #include "app/qt/FrmTest.h"
 #include "app/qt/PanelButton.h"
-#include "link/ScriptedHidPlatform.h"
+#include "support/FixedClock.h"
+#include "support/MeterFrames.h"
+#include "support/ScriptedDialogs.h"
+#include "support/ScriptedHidPlatform.h"
 
 namespace vexal {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct FixedClock : Clock {
-  std::int32_t timeOfDayMs() override { return 3'600'000; }
-};
 
 ScriptedHidPlatform::Device cable(const std::string &path, std::uint32_t id,
                                   std::u16string product = u"USB to Serial") {
@@ -37,7 +36,7 @@ ScriptedHidPlatform::Device cable(const std::string &path, std::uint32_t id,
 
 // The worked example 12.34 GΩ as the cable's 8-byte reports (report-ID byte first).
 std::vector<std::vector<std::uint8_t>> exampleReports() {
-  const char *hex = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+  const char *hex = kWorkedExampleFrame;
   std::vector<std::uint8_t> bytes;
   for (int i = 0; i < 44; i += 2)
     bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex + i, 2), nullptr, 16)));
@@ -65,7 +64,7 @@ class FrmLinkTest : public ::testing::Test {
     return true;
   }
 
-  FixedClock clock;
+  FixedClock clock{3'600'000};
   ScriptedDialogs dialogs;
   std::shared_ptr<ScriptedHidPlatform> platform = std::make_shared<ScriptedHidPlatform>();
   std::unique_ptr<TFrmTest> frm;
@@ -87,8 +86,8 @@ TEST_F(FrmLinkTest, ConnectReadsTheCableIntoPanelAndGrid) {
   EXPECT_FALSE(frm->Timer2->isActive());
 
   for (const auto &r : exampleReports()) platform->QueueReport("/dev/hidraw0", r);
-  ASSERT_TRUE(processUntil([&] { return frm->meter().cds1.rowCount() == 1; }));
-  EXPECT_EQ(frm->meter().reading.ValueText, "12.34");
+  ASSERT_TRUE(processUntil([&] { return frm->session().cds1.rowCount() == 1; }));
+  EXPECT_EQ(frm->session().reading.ValueText, "12.34");
   EXPECT_TRUE(frm->Timer2->isActive());  // the watchdog runs from the first decoded frame
   // The reading thread holds for half a second after the decoded frame, in its wait slices.
   ASSERT_TRUE(processUntil([&] {
@@ -111,14 +110,14 @@ TEST_F(FrmLinkTest, ClosingWhileAFrameIsHandedOverEndsCleanly) {
   auto reports = exampleReports();
   for (std::size_t i = 0; i + 1 < reports.size(); ++i)
     platform->QueueReport("/dev/hidraw0", reports[i]);
-  ASSERT_TRUE(processUntil([&] { return frm->meter().assembler.FrameBuffer().size() == 44; }));
+  ASSERT_TRUE(processUntil([&] { return frm->session().assembler.FrameBuffer().size() == 44; }));
   // The report that closes the frame is read and waits in its hand-over as the window goes.
   platform->QueueReport("/dev/hidraw0", reports.back());
   const auto deadline = std::chrono::steady_clock::now() + 5s;
   while (platform->QueuedReads("/dev/hidraw0") > 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(1ms);
   std::this_thread::sleep_for(50ms);
-  const MeterPipeline *meter = &frm->meter();
+  const MeterSession *meter = &frm->session();
   EXPECT_EQ(meter->cds1.rowCount(), 0u);
   frm.reset();  // stops the reading thread, which hands the frame over first
   EXPECT_EQ(platform->OpenHandles("/dev/hidraw0"), 0);
@@ -159,7 +158,7 @@ TEST_F(FrmLinkTest, PluggingInRebuildsTheListAndTheWatchdogTicks) {
   EXPECT_EQ(frm->DevListBox->currentRow(), 0);
 
   QTest::mouseClick(frm->Panel2, Qt::LeftButton);
-  frm->meter().onRestartWatchdog();  // as a decoded frame does
+  frm->link().restartWatchdog();  // as a decoded frame does
   ASSERT_TRUE(frm->Timer2->isActive());
   frm->Timer2Timer();  // a second without frames: the released half
   EXPECT_FALSE(frm->USBCon->isChecked());

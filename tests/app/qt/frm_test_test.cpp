@@ -26,30 +26,27 @@
 #include <memory>
 #include <stdexcept>
 
-#include "app/qt/ErrorBox.h"
 #include "app/qt/FrmTest.h"
 #include "app/qt/PanelButton.h"
-#include "app/qt/ReadingGrid.h"
-#include "app/qt/ReadingGridModel.h"
+#include "common/Cp936.h"
+#include "common/qt/ErrorBox.h"
 #include "decode/FrameDecoder.h"
 #include "decode/qt/PanelRenderer.h"
-#include "record/Cp936.h"
+#include "record/qt/ReadingGrid.h"
+#include "record/qt/ReadingGridModel.h"
+#include "support/FixedClock.h"
+#include "support/MeterFrames.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal {
 namespace {
 
 // The worked example: 12.34 GΩ at the 1000 V test voltage.
-constexpr const char *kExampleFrame = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+constexpr const char *kExampleFrame = kWorkedExampleFrame;
 // The same with the DC bit (character 8) set.
 constexpr const char *kDcFrame = "FFC0000100000000000006EBA7368057D7DFD0EF0D0A";
 // The worked example with its fourth main digit changed from 4 to 7 ("7N").
 constexpr const char *kOtherValueFrame = "FFC0000000000000000006EBA7078057D7DFD0EF0D0A";
-
-class FixedClock : public Clock {
- public:
-  std::int32_t timeOfDayMs() override { return now; }
-  std::int32_t now = (9 * 3600 + 30 * 60 + 15) * 1000 + 250;
-};
 
 class FrmTestTest : public ::testing::Test {
  protected:
@@ -72,12 +69,12 @@ class FrmTestTest : public ::testing::Test {
     frm->ReadLusk(0, idle, 1);
   }
 
-  Recorder &recorder() { return frm->meter().recorder; }
-  std::size_t rows() { return frm->meter().cds1.rowCount(); }
+  Recorder &recorder() { return frm->session().recorder; }
+  std::size_t rows() { return frm->session().cds1.rowCount(); }
 
   void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
-  FixedClock clock;
+  FixedClock clock{(9 * 3600 + 30 * 60 + 15) * 1000 + 250};
   ScriptedDialogs dialogs;
   std::unique_ptr<TFrmTest> frm;
 };
@@ -100,10 +97,11 @@ TEST_F(FrmTestTest, FreshStartShowsTheBuiltInState) {
   EXPECT_EQ(recorder().RecordNo, 1);
   EXPECT_EQ(recorder().MaxRecords, 10000);
   EXPECT_EQ(recorder().SampleInterval, 0);
-  EXPECT_EQ(frm->meter().reading.ValueText, "0000");
-  EXPECT_EQ(frm->LinkKind, 5);
+  EXPECT_EQ(frm->session().reading.ValueText, "0000");
+  EXPECT_EQ(frm->link().LinkKind(), 5);
+  EXPECT_EQ(frm->Panel1->caption(), "USB");
   EXPECT_EQ(frm->LocaleDecimalSeparator, localeDecimalSeparator());
-  EXPECT_EQ(frm->meter().decoder.decimalSeparator(), frm->LocaleDecimalSeparator);
+  EXPECT_EQ(frm->session().decoder.decimalSeparator(), frm->LocaleDecimalSeparator);
   EXPECT_FALSE(frm->AppDir.empty());
   EXPECT_EQ(frm->AppDir.back(), '/');
   EXPECT_EQ(frm->Panel2->caption(), "Connect");
@@ -299,7 +297,7 @@ TEST_F(FrmTestTest, DeleteDataAnsweredYesEmptiesTheTable) {
   EXPECT_EQ(frm->DBGrid1->rowCount(), 0);
   EXPECT_EQ(frm->DBGrid1->currentRow(), -1);
   EXPECT_EQ(recorder().RecordNo, 1);
-  EXPECT_EQ(recorder().LastRecordedValue, frm->meter().reading.ValueText);
+  EXPECT_EQ(recorder().LastRecordedValue, frm->session().reading.ValueText);
   EXPECT_EQ(recorder().SampleInterval, 4);
 
   // The hidden " Clear All" item runs the same command, also on an empty table.
@@ -349,9 +347,9 @@ TEST_F(FrmTestTest, RepeatBoxFiltersRepeatedValues) {
   feedFrame(kExampleFrame);
   ASSERT_EQ(rows(), 3u);
   const std::string sep = frm->LocaleDecimalSeparator;
-  EXPECT_EQ(frm->meter().cds1.text(0, Field::Value), "12" + sep + "34");
-  EXPECT_EQ(frm->meter().cds1.text(1, Field::Value), "12" + sep + "37");
-  EXPECT_EQ(frm->meter().cds1.text(2, Field::Value), "12" + sep + "34");
+  EXPECT_EQ(frm->session().cds1.text(0, Field::Value), "12" + sep + "34");
+  EXPECT_EQ(frm->session().cds1.text(1, Field::Value), "12" + sep + "37");
+  EXPECT_EQ(frm->session().cds1.text(2, Field::Value), "12" + sep + "34");
 }
 
 TEST_F(FrmTestTest, IntervalBoxTakesOnlyDigitsAndBackspace) {
@@ -386,7 +384,7 @@ TEST_F(FrmTestTest, IntervalBoxTakesOnlyDigitsAndBackspace) {
 TEST_F(FrmTestTest, WorkedExampleFrameAppendsAGridRow) {
   feedFrame(kExampleFrame);
   ASSERT_EQ(rows(), 1u);
-  const ReadingTable &table = frm->meter().cds1;
+  const ReadingTable &table = frm->session().cds1;
   const std::string sep = frm->LocaleDecimalSeparator;
   EXPECT_EQ(table.no(0), 1);
   EXPECT_EQ(table.timeMs(0), clock.now);
@@ -419,7 +417,7 @@ TEST_F(FrmTestTest, FramesRedrawTheMirror) {
   const QPoint onBaseLine(10 + 18 + 100, 40 + 26 + 2);
   EXPECT_EQ(frm->Panel4->grab().toImage().pixelColor(onBaseLine), QColor(Qt::black));
   feedFrame(kDcFrame);
-  EXPECT_EQ(frm->meter().reading.FunctionText, "DCV  600V");
+  EXPECT_EQ(frm->session().reading.FunctionText, "DCV  600V");
   const QImage dc = frm->Panel4->grab().toImage();
   EXPECT_EQ(dc.pixelColor(onBaseLine), QColor(Qt::white));
   feedFrame(kExampleFrame);
@@ -437,7 +435,7 @@ TEST_F(FrmTestTest, RecordingFailureIsShownOncePerBoxText) {
   EXPECT_EQ(rows(), 0u);
   EXPECT_EQ(recorder().RecordNo, 1);
   // Frames are still decoded: the mirror shows the reading.
-  EXPECT_EQ(frm->meter().reading.ValueText, "12" + frm->LocaleDecimalSeparator + "34");
+  EXPECT_EQ(frm->session().reading.ValueText, "12" + frm->LocaleDecimalSeparator + "34");
 
   frm->RecordSITime->setText("88888888888");
   feedFrame(kExampleFrame);
@@ -554,7 +552,7 @@ TEST_F(FrmTestFiles, ReportsDuringASaveWaitUntilTheFileIsWritten) {
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
   EXPECT_EQ(saved.readAll().count('\n'), 2);  // header and the one row before the save
   ASSERT_EQ(rows(), 2u);                      // the report was decoded and recorded right after
-  EXPECT_EQ(frm->meter().cds1.text(1, Field::Value), "12" + frm->LocaleDecimalSeparator + "37");
+  EXPECT_EQ(frm->session().cds1.text(1, Field::Value), "12" + frm->LocaleDecimalSeparator + "37");
   EXPECT_EQ(frm->DBGrid1->rowCount(), 2);
 }
 
@@ -590,9 +588,9 @@ TEST_F(FrmTestFiles, OpenDataAddsTextRowsAndKeepsTheReadingNumber) {
   EXPECT_EQ(frm->DBGrid1->rowCount(), 6);
   EXPECT_EQ(recorder().RecordNo, 4);
   // The text form keeps whole seconds of the time.
-  TableRow expected = frm->meter().cds1.row(0);
+  TableRow expected = frm->session().cds1.row(0);
   expected.timeMs = *expected.timeMs / 1000 * 1000;
-  EXPECT_EQ(frm->meter().cds1.row(3), expected);
+  EXPECT_EQ(frm->session().cds1.row(3), expected);
 
   // The dialog keeps the last chosen name.
   dialogs.chooseNextFile(std::nullopt);
@@ -620,8 +618,8 @@ TEST_F(FrmTestFiles, TextRowsBeforeAFailingLineStay) {
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "Failed to Load File!");
   ASSERT_GE(rows(), 1u);
-  EXPECT_EQ(frm->meter().cds1.no(0), 5);
-  EXPECT_EQ(frm->meter().cds1.text(0, Field::Value), "1.5");
+  EXPECT_EQ(frm->session().cds1.no(0), 5);
+  EXPECT_EQ(frm->session().cds1.text(0, Field::Value), "1.5");
 }
 
 TEST_F(FrmTestFiles, XmlRoundTripReplacesTheTable) {
@@ -632,8 +630,8 @@ TEST_F(FrmTestFiles, XmlRoundTripReplacesTheTable) {
   click(frm->SpeedButton1);
   ASSERT_EQ(dialogs.boxes.size(), 1u);
   EXPECT_EQ(dialogs.boxes[0].text, "Save table to specified file: " + file + " Scuss!");
-  const TableRow first = frm->meter().cds1.row(0);
-  const TableRow second = frm->meter().cds1.row(1);
+  const TableRow first = frm->session().cds1.row(0);
+  const TableRow second = frm->session().cds1.row(1);
 
   feedFrame(kExampleFrame);
   ASSERT_EQ(rows(), 3u);
@@ -641,8 +639,8 @@ TEST_F(FrmTestFiles, XmlRoundTripReplacesTheTable) {
   click(frm->SpeedButton3);
   EXPECT_EQ(dialogs.boxes.size(), 1u);
   ASSERT_EQ(rows(), 2u);
-  EXPECT_EQ(frm->meter().cds1.row(0), first);
-  EXPECT_EQ(frm->meter().cds1.row(1), second);
+  EXPECT_EQ(frm->session().cds1.row(0), first);
+  EXPECT_EQ(frm->session().cds1.row(1), second);
   EXPECT_EQ(frm->DBGrid1->rowCount(), 2);
   EXPECT_EQ(recorder().RecordNo, 4);
 }

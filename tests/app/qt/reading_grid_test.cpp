@@ -7,10 +7,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/qt/ReadingGrid.h"
-#include "app/qt/ReadingGridModel.h"
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/TimeOfDay.h"
+#include "record/qt/ReadingGrid.h"
+#include "record/qt/ReadingGridModel.h"
 
 namespace vexal {
 namespace {

@@ -9,24 +9,21 @@
 #include <QTest>
 
 #include "app/qt/FrmTest.h"
-#include "app/qt/ReadingGrid.h"
 #include "decode/qt/PanelRenderer.h"
+#include "record/qt/ReadingGrid.h"
+#include "support/FixedClock.h"
+#include "support/MeterFrames.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal {
 namespace {
 
-constexpr const char *kExampleFrame = "FFC0000000000000000006EBA7368057D7DFD0EF0D0A";
+constexpr const char *kExampleFrame = kWorkedExampleFrame;
 
 std::string withCharacters(std::string frame, std::size_t firstCharacter, const std::string &hex) {
   frame.replace(firstCharacter - 1, hex.size(), hex);
   return frame;
 }
-
-class FixedClock : public Clock {
- public:
-  std::int32_t timeOfDayMs() override { return now += 500; }
-  std::int32_t now = 10 * 3600 * 1000;
-};
 
 class WindowShots : public ::testing::Test {
  protected:
@@ -64,7 +61,7 @@ class WindowShots : public ::testing::Test {
   // A point of the LCD mirror, in window coordinates.
   QPoint onPanel(int x, int y) const { return frm.Panel4->mapTo(&frm, QPoint(x, y)); }
 
-  FixedClock clock;
+  FixedClock clock{10 * 3600 * 1000, 500};
   ScriptedDialogs dialogs;
   TFrmTest frm;
 };
@@ -93,7 +90,7 @@ TEST_F(WindowShots, FramesAreMirroredAndRecorded) {
   feedFrame(withCharacters(kExampleFrame, 8, "1"));
   const QImage dc = shot("window-dc-frame");
   EXPECT_EQ(dc.pixelColor(onPanel(10 + 18 + 200, 40 + 26 + 2)), QColor(Qt::white));
-  EXPECT_EQ(frm.meter().reading.FunctionText, "DCV  600V");
+  EXPECT_EQ(frm.session().reading.FunctionText, "DCV  600V");
   EXPECT_EQ(frm.DBGrid1->rowCount(), 2);
 
   // Blank main digits: nothing in the value region, nothing recorded.
@@ -105,7 +102,7 @@ TEST_F(WindowShots, FramesAreMirroredAndRecorded) {
     for (int x = 0; x < 311; ++x)
       if (blank.pixelColor(valueRegion + QPoint(x, y)).lightness() < 128) ++dark;
   EXPECT_EQ(dark, 0);
-  EXPECT_EQ(frm.meter().reading.ValueText, "");
+  EXPECT_EQ(frm.session().reading.ValueText, "");
   EXPECT_EQ(frm.DBGrid1->rowCount(), 2);
   EXPECT_EQ(frm.DBGrid1->currentRow(), 1);
 }

@@ -28,9 +28,10 @@
 #include "SimTest.h"
 #include "app/qt/FrmTest.h"
 #include "app/qt/PanelButton.h"
-#include "app/qt/ReadingGridModel.h"
+#include "common/Cp936.h"
 #include "decode/FrameDecoder.h"
-#include "record/Cp936.h"
+#include "record/qt/ReadingGridModel.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal::e2e {
 namespace {
@@ -66,17 +67,10 @@ struct Decoded {
   PanelState panel;
 };
 
-class QuietHooks : public DecoderHooks {
-  void restartWatchdog() override {}
-  void requestLinkHold() override {}
-  void INDataToTable(std::int32_t) override {}
-};
-
 std::vector<Decoded> decodeSimFrames(const std::vector<std::string> &sent,
                                      const std::string &decimalSeparator) {
   Decoded state;
-  QuietHooks hooks;
-  FrameDecoder decoder(state.panel, state.reading, hooks);
+  FrameDecoder decoder(state.panel, state.reading);
   decoder.setDecimalSeparator(decimalSeparator);
   std::vector<Decoded> after;
   for (const std::string &hex : sent) {
@@ -157,7 +151,7 @@ class AppOnHidraw : public SimTest {
   }
   std::string caption() const { return frm_->Panel2->caption().toStdString(); }
   bool usbConDown() const { return frm_->USBCon->isChecked(); }
-  std::size_t rows() const { return frm_->meter().cds1.rowCount(); }
+  std::size_t rows() const { return frm_->session().cds1.rowCount(); }
   // The device list and the history, for failure messages.
   std::string state() const {
     std::string text =
@@ -199,7 +193,7 @@ class AppOnHidraw : public SimTest {
                                                   std::size_t first = 0) {
     std::vector<std::size_t> frameOf;
     std::size_t next = 0;
-    const ReadingTable &table = frm_->meter().cds1;
+    const ReadingTable &table = frm_->session().cds1;
     for (std::size_t r = first; r < table.rowCount(); ++r) {
       const TableRow row = table.row(r);
       EXPECT_EQ(row.no, static_cast<std::int32_t>(r + 1)) << "row " << r;
@@ -237,7 +231,7 @@ class AppOnHidraw : public SimTest {
   // closes it waits in the hand-over while the click stops reading. Delivered during the
   // stop, it completes a frame, and that frame must not wake the watchdog again.
   void disconnectByClickAtFrameEndAndExpectQuiet(SimProcess &sim) {
-    const FrameAssembler &assembler = frm_->meter().assembler;
+    const FrameAssembler &assembler = frm_->session().assembler;
     ASSERT_TRUE(pumpUntil([&] { return assembler.FrameBuffer().size() >= 44; }, 5s));
     QThread::msleep(60);  // the closing report arrives 12 ms later and is handed over
     const std::size_t recorded = rows();
@@ -300,8 +294,8 @@ TEST_F(AppOnHidraw, ListsTheCableAmongOtherDevicesAndConnectsToIt) {
   connectByClick(cable);
   ASSERT_TRUE(pumpUntil([&] { return rows() >= 2; }, 10s)) << state();
   EXPECT_EQ(countEvents(serialCable, "feature"), 0) << "the cable with a serial number is left";
-  EXPECT_EQ(frm_->meter().reading.ValueText, "12.34");
-  EXPECT_EQ(frm_->meter().reading.UnitText, kGigaOhm);
+  EXPECT_EQ(frm_->session().reading.ValueText, "12.34");
+  EXPECT_EQ(frm_->session().reading.UnitText, kGigaOhm);
   EXPECT_EQ(dialogs_.boxes.size(), 1u);
 }
 
@@ -312,7 +306,7 @@ TEST_F(AppOnHidraw, ConnectRecordsThePolarisationIndexTestAndDisconnectStops) {
 
   // The scenario: the resistance rises from 620 MΩ for ten minutes of meter time, one step
   // a frame, then the PI verdict with COMP and GOOD. At the meter's pace it takes ~11 s.
-  const ReadingTable &table = frm_->meter().cds1;
+  const ReadingTable &table = frm_->session().cds1;
   auto verdictRecorded = [&] {
     return !table.empty() && table.row(table.rowCount() - 1).iRange == "COMP:GOOD";
   };
@@ -350,10 +344,10 @@ TEST_F(AppOnHidraw, ConnectRecordsThePolarisationIndexTestAndDisconnectStops) {
 
   // The current reading and the LCD mirror show the verdict frame.
   const Decoded &verdict = sent[frameOf.back()];
-  const Reading &reading = frm_->meter().reading;
+  const Reading &reading = frm_->session().reading;
   EXPECT_EQ(reading.ValueText, verdict.reading.ValueText);
   EXPECT_EQ(reading.ModeText, "COMP:GOOD");
-  const PanelState &panel = frm_->meter().panel;
+  const PanelState &panel = frm_->session().panel;
   EXPECT_TRUE(panel.visible(Element::labCOMP));
   EXPECT_TRUE(panel.visible(Element::Labgood));
   EXPECT_TRUE(panel.visible(Element::labp1));
@@ -464,7 +458,7 @@ TEST_F(AppOnHidraw, TheLinkRidesOutPlugsPausesAndUnplugs) {
   EXPECT_GE(countEvents(sim, kFeatureEvent, events), 1);
   EXPECT_GT(history(kFeatureHistory), features);
   EXPECT_EQ(caption(), "Disconnect");
-  EXPECT_EQ(frm_->meter().reading.ValueText, "12.34");
+  EXPECT_EQ(frm_->session().reading.ValueText, "12.34");
   expectRowsAreSimFrames(simFrames(sim));
 
   disconnectByClickAtFrameEndAndExpectQuiet(sim);

@@ -17,6 +17,7 @@
 #include "link/HidControllerClass.h"
 #include "link/HidPlatformLinux.h"
 #include "link/qt/HidQtBridge.h"
+#include "support/MeterFrames.h"
 
 namespace vexal::e2e {
 namespace {
@@ -53,15 +54,15 @@ TEST(QtBridgeOnHidraw, NoticesAndReportsComeThroughTheEventLoop) {
   ASSERT_TRUE(cable->SendFeature(kCableFeatureReport.data(), kCableFeatureReport.size()));
   std::vector<std::string> frames;
   bool offGuiThread = false;
-  FrameAssembler assembler([&](const std::string &text) { frames.push_back(text); });
+  FrameAssembler assembler;
   cable->SetDataHandler(THidDataEvent(
       [&](THidDevice &, std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
         offGuiThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
-        assembler.ReadLusk(id, data, size);
+        if (auto text = assembler.ReadLusk(id, data, size)) frames.push_back(*text);
       }));
   ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= 3; }, 10000));
   EXPECT_FALSE(offGuiThread) << "reports are handled on the GUI thread only";
-  for (const std::string &f : frames) EXPECT_EQ(f, "FFC0000000000000000006EBA7368057D7DFD0EF0D0A");
+  for (const std::string &f : frames) EXPECT_EQ(f, kWorkedExampleFrame);
 
   ASSERT_TRUE(sim.command("unplug-mid-frame"));
   ASSERT_TRUE(

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "link/HidControllerClass.h"
-#include "link/ScriptedHidPlatform.h"
 #include "link/qt/HidQtBridge.h"
+#include "support/ScriptedHidPlatform.h"
 
 namespace vexal {
 namespace {

@@ -10,16 +10,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/qt/Dialogs.h"
 #include "app/qt/FrmTest.h"
+#include "common/qt/Dialogs.h"
 #include "report/qt/FrmPrint.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal {
 namespace {
 
 class FrmPrintTest : public ::testing::Test {
  protected:
-  void SetUp() override { GraphPicturePath = "left over from an earlier dialog"; }
   void click(QWidget *widget) { QTest::mouseClick(widget, Qt::LeftButton); }
 
   ScriptedDialogs dialogs;
@@ -27,7 +28,10 @@ class FrmPrintTest : public ::testing::Test {
 
 TEST_F(FrmPrintTest, CreationClearsThePictureAndSelectsDataReport) {
   TFrmprint dialog(dialogs);
-  EXPECT_TRUE(GraphPicturePath.isEmpty());
+  EXPECT_TRUE(dialog.GraphPicturePath.isEmpty());
+  dialog.GraphPicturePath = "left over from an earlier opening";
+  dialog.FormCreate();
+  EXPECT_TRUE(dialog.GraphPicturePath.isEmpty());
   EXPECT_TRUE(dialog.RadioButton1->isChecked());
   EXPECT_FALSE(dialog.RadioButton2->isChecked());
   EXPECT_FALSE(dialog.RadioButton3->isChecked());
@@ -78,17 +82,17 @@ TEST_F(FrmPrintTest, PictureChoiceSetsThePathOnConfirmAndKeepsItOnCancel) {
   EXPECT_EQ(asked.mode, FileDialogMode::Open);
   ASSERT_FALSE(asked.nameFilters.isEmpty());
   EXPECT_TRUE(asked.nameFilters[0].contains("*.bmp"));
-  EXPECT_EQ(GraphPicturePath, "/pictures/graph.bmp");
+  EXPECT_EQ(dialog.GraphPicturePath, "/pictures/graph.bmp");
 
   dialogs.chooseNextFile(std::nullopt);  // cancelled
   click(dialog.Button2);
   EXPECT_EQ(dialogs.fileDialogs.size(), 2u);
-  EXPECT_EQ(GraphPicturePath, "/pictures/graph.bmp");
+  EXPECT_EQ(dialog.GraphPicturePath, "/pictures/graph.bmp");
 
   // The other button sets the same path.
   dialogs.chooseNextFile(QString("/pictures/other.bmp"));
   click(dialog.Button2);
-  EXPECT_EQ(GraphPicturePath, "/pictures/other.bmp");
+  EXPECT_EQ(dialog.GraphPicturePath, "/pictures/other.bmp");
   EXPECT_TRUE(dialog.RadioButton1->isChecked());  // choosing a picture selects no style
 }
 
@@ -102,20 +106,16 @@ TEST_F(FrmPrintTest, OkClosesWithResultOk) {
 }
 
 TEST_F(FrmPrintTest, PrintItemShowsTheDialogModally) {
-  class FixedClock : public Clock {
-   public:
-    std::int32_t timeOfDayMs() override { return 0; }
-  } clock;
+  FixedClock clock;
   TFrmTest frm(TFrmTest::Services{&clock, &dialogs, nullptr, [](const QString &) {}});
   TFrmprint dialog(frm.dialogs(), &frm);
-  Frmprint = &dialog;
+  QObject::connect(&frm, &TFrmTest::printStyleRequested, &dialog, &QDialog::exec);
   bool sawModal = false;
   QTimer::singleShot(0, &dialog, [&] {
     sawModal = QApplication::activeModalWidget() == &dialog;
     QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
   });
   frm.print->trigger();
-  Frmprint = nullptr;
   EXPECT_TRUE(sawModal);
   EXPECT_FALSE(dialog.isVisible());
 }

@@ -16,16 +16,13 @@
 #include <memory>
 
 #include "app/qt/FrmTest.h"
-#include "app/qt/ReadingGrid.h"
+#include "record/qt/ReadingGrid.h"
 #include "report/qt/FrmStore.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedDialogs.h"
 
 namespace vexal {
 namespace {
-
-class FixedClock : public Clock {
- public:
-  std::int32_t timeOfDayMs() override { return 36000000; }
-};
 
 QStringList titles(const ReadingGrid &grid) {
   QStringList list;
@@ -47,7 +44,9 @@ class FrmStoreTest : public ::testing::Test {
   FrmStoreTest()
       : frm(std::make_unique<TFrmTest>(
             TFrmTest::Services{&clock, &dialogs, nullptr, [](const QString &) {}})),
-        store(std::make_unique<TFrmstore>(*frm)) {}
+        store(std::make_unique<TFrmstore>(StoreCommands{frm->StoreSaveData, frm->StoreDeleteData,
+                                                        frm->StoreOpenData, frm->StoreReport},
+                                          frm.get())) {}
 
   QString path(const QString &name) const { return dir.filePath(name); }
   // A text data file with `n` rows.
@@ -59,9 +58,9 @@ class FrmStoreTest : public ::testing::Test {
       out.write(QByteArray::number(i) + "\t10:00:00\t1.5\tV\tDCV  600V\tContinuous\r\n");
     return path(name);
   }
-  std::size_t rows() { return frm->meter().cds1.rowCount(); }
+  std::size_t rows() { return frm->session().cds1.rowCount(); }
 
-  FixedClock clock;
+  FixedClock clock{36000000};
   ScriptedDialogs dialogs;
   QTemporaryDir dir;
   std::unique_ptr<TFrmTest> frm;
@@ -125,7 +124,7 @@ TEST_F(FrmStoreTest, OpenButtonLoadsThroughTheMainWindowsStoreRow) {
   ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
   EXPECT_EQ(dialogs.fileDialogs[0].mode, FileDialogMode::Open);
   EXPECT_EQ(rows(), 5u);
-  EXPECT_EQ(frm->meter().cds1.no(4), 5);
+  EXPECT_EQ(frm->session().cds1.no(4), 5);
   EXPECT_EQ(frm->DBGrid1->rowCount(), 5);
   EXPECT_TRUE(dialogs.boxes.empty());
   // A cancelled dialog changes nothing.
@@ -174,14 +173,13 @@ TEST_F(FrmStoreTest, CloseButtonAndStoreReportButton) {
 }
 
 TEST_F(FrmStoreTest, StoreDataButtonShowsTheWindowModally) {
-  Frmstore = store.get();
+  QObject::connect(frm.get(), &TFrmTest::storeWindowRequested, store.get(), &QDialog::exec);
   bool sawModal = false;
   QTimer::singleShot(0, store.get(), [&] {
     sawModal = QApplication::activeModalWidget() == store.get();
     QTest::mouseClick(store->SpeedButton2, Qt::LeftButton);
   });
   frm->SpeedButton5->click();
-  Frmstore = nullptr;
   EXPECT_TRUE(sawModal);
   EXPECT_FALSE(store->isVisible());
 }

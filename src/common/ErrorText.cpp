@@ -1,4 +1,4 @@
-#include "app/ErrorText.h"
+#include "common/ErrorText.h"
 
 namespace vexal {
 

@@ -1,4 +1,4 @@
-#include "link/ScriptedHidPlatform.h"
+#include "support/ScriptedHidPlatform.h"
 
 #include <fcntl.h>
 #include <unistd.h>

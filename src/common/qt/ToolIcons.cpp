@@ -1,9 +1,11 @@
-#include "app/qt/ToolIcons.h"
+#include "common/qt/ToolIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <functional>
+
+#include <QToolButton>
 
 namespace vexal {
 
@@ -115,6 +117,17 @@ QIcon storeDataIcon() {
       p.drawEllipse(QRectF(2.5, top, 11, 3));
     }
   });
+}
+
+QToolButton *makeSpeedButton(QWidget *parent, const QIcon &icon, const QString &hint,
+                             const QRect &geometry) {
+  auto *button = new QToolButton(parent);
+  button->setAutoRaise(true);
+  button->setIcon(icon);
+  button->setIconSize(QSize(16, 16));
+  button->setToolTip(hint);
+  button->setGeometry(geometry);
+  return button;
 }
 
 }  // namespace vexal

@@ -1,4 +1,4 @@
-#include "app/qt/ReadingGrid.h"
+#include "record/qt/ReadingGrid.h"
 
 #include <QAbstractItemModel>
 #include <QHeaderView>

@@ -1,12 +1,10 @@
 #pragma once
 // Message boxes and file dialogs of the main window, behind one small interface: the
-// program uses the toolkit's dialogs, tests answer from a script without a person.
+// program uses the toolkit's dialogs; tests answer them from a script, without a person.
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 #include <optional>
-#include <vector>
 
 class QFileDialog;
 class QWidget;
@@ -58,22 +56,6 @@ class QtDialogs : public Dialogs {
 
  private:
   QWidget *parent_;
-};
-
-// Answers from queues filled by a test and records every request. An empty queue answers
-// a message box with its first button (OK or Yes) and cancels a file dialog.
-class ScriptedDialogs : public Dialogs {
- public:
-  BoxAnswer messageBox(const MessageBoxRequest &request) override;
-  std::optional<QString> fileDialog(const FileDialogRequest &request) override;
-
-  void answerNextBox(BoxAnswer answer) { boxAnswers.push_back(answer); }
-  void chooseNextFile(std::optional<QString> path) { fileAnswers.push_back(std::move(path)); }
-
-  std::deque<BoxAnswer> boxAnswers;
-  std::deque<std::optional<QString>> fileAnswers;
-  std::vector<MessageBoxRequest> boxes;
-  std::vector<FileDialogRequest> fileDialogs;
 };
 
 }  // namespace vexal

@@ -1,4 +1,4 @@
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 
 #include <iconv.h>
 

@@ -6,7 +6,7 @@
 #include <exception>
 #include <memory>
 
-#include "app/qt/Dialogs.h"
+#include "common/qt/Dialogs.h"
 
 namespace vexal {
 

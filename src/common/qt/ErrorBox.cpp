@@ -1,6 +1,6 @@
-#include "app/qt/ErrorBox.h"
+#include "common/qt/ErrorBox.h"
 
-#include "app/ErrorText.h"
+#include "common/ErrorText.h"
 
 namespace vexal {
 

@@ -1,8 +1,8 @@
-#include "app/qt/ReadingGridModel.h"
+#include "record/qt/ReadingGridModel.h"
 
 #include <array>
 
-#include "record/Cp936.h"
+#include "common/Cp936.h"
 #include "record/TimeOfDay.h"
 
 namespace vexal {
