@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,13 +16,13 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
 #include "app/qt/ErrorBox.h"
 #include "app/qt/FileJob.h"
 #include "app/qt/FrmAbout.h"
+#include "app/qt/HelpWindow.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/ReadingGrid.h"
 #include "app/qt/ReadingGridModel.h"
@@ -103,11 +102,7 @@ class UpdatesSuspended {
 
 TFrmTest::TFrmTest(Services services, QWidget *parent)
     : QMainWindow(parent),
-      helpViewer_(services.helpViewer ? std::move(services.helpViewer)
-                                      : [](const QString &path) {
-                                          // A missing file or viewer is the viewer's to report.
-                                          QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-                                        }),
+      helpViewer_(services.helpViewer ? std::move(services.helpViewer) : helpWindowViewer(this)),
       ownClock_(services.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(services.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(services.dialogs ? services.dialogs : ownDialogs_.get()),
