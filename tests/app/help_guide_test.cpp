@@ -27,7 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kPackedGuide = fs::path(VEXAL_BIN_DIR) / "lusk.hlp";
-const fs::path kGuideSource = fs::path(VEXAL_TEST_DATA_DIR) / ".." / "docs" / "guide" / "index.html";
+const fs::path kGuideSource =
+    fs::path(VEXAL_TEST_DATA_DIR) / ".." / "docs" / "guide" / "index.html";
 const fs::path kPacker = fs::path(VEXAL_BIN_DIR) / "vexal-guide-pack";
 
 std::string readFile(const fs::path &path) {
@@ -165,18 +166,18 @@ TEST(HelpGuide, EveryPictureIsPackedIntoTheFileAsAPng) {
 
 TEST(HelpGuide, TheSourceNamesOnlyPicturesThatExist) {
   const std::string html = readFile(kGuideSource);
-  const fs::path docs = kGuideSource.parent_path().parent_path();
   const fs::path drawn = fs::path(VEXAL_BIN_DIR) / ".." / "docs" / "pictures";
   expectLinksResolve(html, kGuideSource.parent_path());
   for (const std::string &src : attributeValues(html, "src"))
-    EXPECT_TRUE(fs::is_regular_file(docs / src) || fs::is_regular_file(drawn / src)) << src;
+    EXPECT_TRUE(fs::is_regular_file(kGuideSource.parent_path() / src) ||
+                fs::is_regular_file(drawn / src))
+        << src;
 }
 
 TEST(HelpGuide, QuotesTheProgramsMessagesExactly) {
   const std::string text = collapsed(readFile(kGuideSource));
-  for (const std::string message :
-       {std::string(kCableMissingText), std::string(kNoAccessText), std::string(kLoadFailedText),
-        std::string(kCableName)})
+  for (const std::string message : {std::string(kCableMissingText), std::string(kNoAccessText),
+                                    std::string(kLoadFailedText), std::string(kCableName)})
     EXPECT_NE(text.find(collapsed(message)), std::string::npos) << message;
   // The text file's header line, tab-separated.
   EXPECT_NE(text.find("Measurement No.&#9;Time&#9;Value&#9;Unit&#9;Function&#9;Remark"),

@@ -46,7 +46,7 @@ QString problemWith(const QString &path) {
 HelpWindow::HelpWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(tr("Vexal Help"));
-  resize(900, 700);
+  resize(1000, 720);
 
   page = new QTextBrowser;
   page->setObjectName(QStringLiteral("HelpPage"));
@@ -75,8 +75,8 @@ HelpWindow::HelpWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
   findBox->setClearButtonEnabled(true);
   findBox->setMaximumWidth(240);
   tools->addWidget(findBox);
-  findPreviousAction = tools->addAction(tr("Previous"), this,
-                                        [this] { findInPage(findBox->text(), true); });
+  findPreviousAction =
+      tools->addAction(tr("Previous"), this, [this] { findInPage(findBox->text(), true); });
   findPreviousAction->setShortcut(QKeySequence::FindPrevious);
   findNextAction = tools->addAction(tr("Next"), this, [this] { findInPage(findBox->text()); });
   findNextAction->setShortcut(QKeySequence::FindNext);
@@ -103,7 +103,7 @@ HelpWindow::HelpWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
 
   contents = new QTreeWidget;
   contents->setObjectName(QStringLiteral("HelpContents"));
-  contents->setHeaderLabel(tr("Contents"));
+  contents->setHeaderLabel(tr("Topics"));
   contents->header()->setStretchLastSection(true);
   connect(contents, &QTreeWidget::itemActivated, this, &HelpWindow::goToHeading);
   connect(contents, &QTreeWidget::itemClicked, this, &HelpWindow::goToHeading);
@@ -112,7 +112,7 @@ HelpWindow::HelpWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
   split->addWidget(contents);
   split->addWidget(page);
   split->setStretchFactor(1, 1);
-  split->setSizes({230, 670});
+  split->setSizes({240, 760});
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -163,8 +163,8 @@ void HelpWindow::fillContents() {
   for (QTextBlock block = page->document()->begin(); block.isValid(); block = block.next()) {
     const int level = block.blockFormat().headingLevel();
     if (level < 2 || level > 3) continue;
-    auto *item = level == 3 && section ? new QTreeWidgetItem(section)
-                                       : new QTreeWidgetItem(contents);
+    auto *item =
+        level == 3 && section ? new QTreeWidgetItem(section) : new QTreeWidgetItem(contents);
     item->setText(0, block.text().simplified());
     item->setData(0, kBlockPosition, block.position());
     if (level == 2) section = item;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -37,6 +37,15 @@ class FixedClock : public Clock {
 
 QString guideBesideTheProgram() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/lusk.hlp");
+}
+
+// With VEXAL_SHOT_DIR set, pictures of the window are saved there for a look, e.g.
+//   VEXAL_SHOT_DIR=/tmp/shots xvfb-run -a env QT_QPA_PLATFORM=xcb help_window_test
+void saveShot(QWidget *window, const char *name) {
+  const QByteArray dir = qgetenv("VEXAL_SHOT_DIR");
+  if (dir.isEmpty()) return;
+  QTest::qWait(800);
+  EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
 }
 
 void writeFile(const QString &path, const QByteArray &bytes) {
@@ -249,11 +258,13 @@ TEST(HelpWindowGuide, ThePackedGuideShowsItsPicturesAndContents) {
   HelpWindow help;
   help.showFile(guideBesideTheProgram());
   ASSERT_TRUE(help.fileShown());
+  saveShot(&help, "help-contents");
 
   QStringList headings;
   for (int i = 0; i < help.contents->topLevelItemCount(); ++i)
     headings << help.contents->topLevelItem(i)->text(0);
-  EXPECT_TRUE(headings.contains(QStringLiteral("12. Troubleshooting"))) << headings.join("|").toStdString();
+  EXPECT_TRUE(headings.contains(QStringLiteral("12. Troubleshooting")))
+      << headings.join("|").toStdString();
   EXPECT_TRUE(headings.contains(QStringLiteral("5. The front panel")));
   EXPECT_GE(headings.size(), 13);
 
@@ -281,6 +292,20 @@ TEST(HelpWindowGuide, ThePackedGuideShowsItsPicturesAndContents) {
   section.setFragment(QStringLiteral("load-failed"));
   help.page->setSource(section);
   EXPECT_GT(help.page->verticalScrollBar()->value(), 0);
+  saveShot(&help, "help-link-followed");
+  section.setFragment(QStringLiteral("panel"));
+  help.page->setSource(section);
+  saveShot(&help, "help-panel");
+
+  help.findBox->setText(QStringLiteral("Failed to Load File!"));
+  help.findNextAction->trigger();
+  EXPECT_EQ(help.page->textCursor().selectedText(), QStringLiteral("Failed to Load File!"));
+  saveShot(&help, "help-find");
+
+  help.showFile(guideBesideTheProgram() + QStringLiteral(".gone"));
+  EXPECT_FALSE(help.fileShown());
+  EXPECT_TRUE(help.page->toPlainText().contains(QStringLiteral("cannot be found")));
+  saveShot(&help, "help-missing");
 }
 
 }  // namespace
