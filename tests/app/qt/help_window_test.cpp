@@ -252,6 +252,18 @@ TEST_F(HelpWindowTest, TypingInTheFindBoxSearches) {
   EXPECT_EQ(help.findStatus->text().trimmed(), QStringLiteral("Not found"));
 }
 
+TEST_F(HelpWindowTest, CtrlFGoesToTheFindBox) {
+  help.showFile(file("lusk.hlp", kSmallGuide));
+  QApplication::setActiveWindow(&help);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&help));
+  help.page->setFocus();
+  ASSERT_FALSE(help.findBox->hasFocus());
+  QTest::keyClick(help.page, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(help.findBox->hasFocus());
+  QTest::keyClicks(help.findBox, QStringLiteral("gamma"));
+  EXPECT_EQ(help.page->textCursor().selectedText(), QStringLiteral("gamma"));
+}
+
 // --- The packed guide in the window ---------------------------------------------------------
 
 TEST(HelpWindowGuide, ThePackedGuideShowsItsPicturesAndContents) {
