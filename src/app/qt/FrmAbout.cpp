@@ -105,8 +105,9 @@ TFrmAbout::TFrmAbout(QWidget *parent) : QDialog(parent) {
   Label4 = makeLabel(QStringLiteral("www.vexal.example"), {60, 176, 268, 28},
                      arial(21, true, true, true), Qt::blue);
   Label4->setCursor(Qt::PointingHandCursor);
-  StaticText2 = makeLabel(QStringLiteral("Copyright (C) Vexal. All rights reserved."),
-                          {4, 204, 403, 19}, arial(12, true, true), Qt::red);
+  StaticText2 =
+      makeLabel(QStringLiteral("Copyright (C) Vexal developers. Free software: GNU GPL v3+"),
+                {4, 204, 403, 19}, arial(12, true, true), Qt::red);
   // The trademark sign lies over the brand name.
   Image1->raise();
 }

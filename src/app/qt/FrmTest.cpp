@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,11 +16,11 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
 #include "app/qt/FileJob.h"
+#include "app/qt/HelpWindow.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/QtSessionTimer.h"
 #include "common/qt/ErrorBox.h"
@@ -83,11 +82,7 @@ class CollectingReporter : public DataFileReporter {
 
 TFrmTest::TFrmTest(Services services, QWidget *parent)
     : QMainWindow(parent),
-      helpViewer_(services.helpViewer ? std::move(services.helpViewer)
-                                      : [](const QString &path) {
-                                          // A missing file or viewer is the viewer's to report.
-                                          QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-                                        }),
+      helpViewer_(services.helpViewer ? std::move(services.helpViewer) : helpWindowViewer(this)),
       ownClock_(services.clock ? nullptr : std::make_unique<SystemClock>()),
       ownDialogs_(services.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(services.dialogs ? services.dialogs : ownDialogs_.get()),

@@ -43,7 +43,7 @@ struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
   std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
-  HelpViewer helpViewer;             // the desktop's viewer for the file's type when empty
+  HelpViewer helpViewer;             // the program's own help window when empty
 };
 
 class HidQtBridge;

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +50,13 @@ TEST_F(FrmAboutTest, HasItsCaptionSizeOpacityAndTexts) {
   EXPECT_EQ(about.Image2->geometry(), QRect(276, 12, 141, 101));
   EXPECT_FALSE(about.Image2->pixmap().isNull());
   EXPECT_FALSE(about.Image1->pixmap().isNull());
+}
+
+TEST_F(FrmAboutTest, TheRightsLineNamesTheLicenceAndFitsItsBox) {
+  EXPECT_TRUE(about.StaticText2->text().contains("GNU GPL v3+"));
+  EXPECT_FALSE(about.StaticText2->text().contains("All rights reserved"));
+  const QFontMetrics metrics(about.StaticText2->font());
+  EXPECT_LE(metrics.horizontalAdvance(about.StaticText2->text()), about.StaticText2->width());
 }
 
 TEST_F(FrmAboutTest, WebLineAndTrademarkSignDoNotClose) {
