@@ -22,18 +22,15 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/qt/Dialogs.h"
+#include "common/qt/Dialogs.h"
+#include "support/FixedClock.h"
+#include "support/ScriptedDialogs.h"
 #include "app/qt/FrmTest.h"
 #include "app/qt/HelpWindow.h"
-#include "app/qt/ReadingGrid.h"
+#include "record/qt/ReadingGrid.h"
 
 namespace vexal {
 namespace {
-
-class FixedClock : public Clock {
- public:
-  std::int32_t timeOfDayMs() override { return 36000000; }
-};
 
 QString guideBesideTheProgram() {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/lusk.hlp");
@@ -68,7 +65,7 @@ class HelpFromMainWindow : public ::testing::Test {
     QTest::keyClick(target, Qt::Key_F1);
   }
 
-  FixedClock clock;
+  FixedClock clock{36000000};
   ScriptedDialogs dialogs;
   std::unique_ptr<TFrmTest> frm;
 };
