@@ -16,6 +16,7 @@
 #include "app/qt/Dialogs.h"
 #include "link/ConnectionControl.h"
 #include "link/HidControllerClass.h"
+#include "record/GraphSnapshot.h"
 
 class QAction;
 class QActionGroup;
@@ -38,6 +39,7 @@ class PanelButton;
 class PanelView;
 class ReadingGrid;
 class ReadingGridModel;
+class TrendChart;
 
 // Shows a help file; the viewer runs on its own and reports its own failures.
 using HelpViewer = std::function<void(const QString &path)>;
@@ -45,6 +47,7 @@ using HelpViewer = std::function<void(const QString &path)>;
 // The platform services the main window works through; the system's own where left empty.
 struct FrmTestServices {
   Clock *clock = nullptr;
+  DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
   Dialogs *dialogs = nullptr;
   std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
   HelpViewer helpViewer;             // the desktop's viewer for the file's type when empty
@@ -116,7 +119,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   QToolButton *SpeedButton9;
   QToolButton *SpeedButton7;
   ReadingGrid *DBGrid1;
-  QWidget *Chtshow;
+  TrendChart *Chtshow;
   QPushButton *SetFeature;
   ReadingGrid *DBGrid2;
   PanelButton *Panel1;
@@ -234,6 +237,8 @@ class TFrmTest : public QMainWindow, public LinkShell {
   void feedDeferredReports();
   void runWithTableHeld(const std::function<void()> &work);
   void refreshLinkHistory();
+  void createChart(QWidget *surface, DateTimeClock *dateClock);
+  void setOuterHeight(int height);
   template <class Handler>
   auto guarded(Handler handler);
 
