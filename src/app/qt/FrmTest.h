@@ -47,10 +47,10 @@ using HelpViewer = std::function<void(const QString &path)>;
 // The platform services the main window works through; the system's own where left empty.
 struct FrmTestServices {
   Clock *clock = nullptr;
-  DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
   Dialogs *dialogs = nullptr;
   std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
   HelpViewer helpViewer;             // the desktop's viewer for the file's type when empty
+  DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
 };
 
 class HidQtBridge;

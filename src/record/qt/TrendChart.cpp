@@ -192,7 +192,7 @@ void TrendChart::createChart() {
   leftWall_ = new QGraphicsRectItem(chart_);
   leftWall_->setBrush(Qt::yellow);
   leftWall_->setPen(Qt::NoPen);
-  leftWall_->setZValue(-1);
+  leftWall_->setZValue(0.5);  // over the back wall, under the grid and the series
   connect(chart_, &QChart::plotAreaChanged, this, [this] { placeWall(); });
 
   Series2 = std::make_unique<TraceSeries>(chart_, axisX_, axisY_, true);
