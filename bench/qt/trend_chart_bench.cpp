@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -104,8 +105,15 @@ void BM_SaveWhole(benchmark::State &state) {
   state.counters["rss_growth_by_rows_MB"] = chartBefore - setup.tableMegabytesBefore;
   state.counters["table_MB"] = double(setup.table.approximateBytes()) / (1024.0 * 1024.0);
   const auto files = QDir(setup.folder.path()).entryList(QDir::Files);
-  if (files.size() != 1 || !files[0].endsWith("Fullpage.bmp"))
+  if (files.size() != 1 || !files[0].endsWith("Fullpage.bmp")) {
     state.SkipWithError("no Save Whole picture written");
+    return;
+  }
+  // With VEXAL_SHOT_DIR set the picture is kept there as PNG, to be looked at.
+  const QString shots = qEnvironmentVariable("VEXAL_SHOT_DIR");
+  if (!shots.isEmpty() && QDir().mkpath(shots))
+    QImage(setup.folder.path() + "/" + files[0])
+        .save(shots + QString("/save_whole_%1.png").arg(state.range(0)));
 }
 BENCHMARK(BM_SaveWhole)
     ->Arg(10'000)

@@ -16,7 +16,7 @@
 #include "app/qt/Dialogs.h"
 #include "link/ConnectionControl.h"
 #include "link/HidControllerClass.h"
-#include "record/GraphSnapshot.h"
+#include "record/qt/TrendChart.h"
 
 class QAction;
 class QActionGroup;
@@ -39,7 +39,6 @@ class PanelButton;
 class PanelView;
 class ReadingGrid;
 class ReadingGridModel;
-class TrendChart;
 
 // Shows a help file; the viewer runs on its own and reports its own failures.
 using HelpViewer = std::function<void(const QString &path)>;
