@@ -115,11 +115,7 @@ void BM_SaveWhole(benchmark::State &state) {
     QImage(setup.folder.path() + "/" + files[0])
         .save(shots + QString("/save_whole_%1.png").arg(state.range(0)));
 }
-BENCHMARK(BM_SaveWhole)
-    ->Arg(10'000)
-    ->Arg(1'000'000)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3);
+BENCHMARK(BM_SaveWhole)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 }  // namespace vexal

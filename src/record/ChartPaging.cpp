@@ -27,8 +27,8 @@ void ChartPaging::setMaxPointsPerPage(std::int32_t perPage) {
 
 std::int32_t ChartPaging::pageCount() const {
   if (allOnOnePage() || points_ == 0) return 1;
-  const std::size_t pages = (points_ + static_cast<std::size_t>(perPage_) - 1) /
-                            static_cast<std::size_t>(perPage_);
+  const std::size_t pages =
+      (points_ + static_cast<std::size_t>(perPage_) - 1) / static_cast<std::size_t>(perPage_);
   return static_cast<std::int32_t>(
       std::min<std::size_t>(pages, std::numeric_limits<std::int32_t>::max()));
 }

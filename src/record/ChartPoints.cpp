@@ -83,8 +83,7 @@ std::vector<ChartRun> ChartPoints::runs(std::size_t first, std::size_t count, Ch
   return result;
 }
 
-void ChartPoints::addRaw(std::size_t first, std::size_t count,
-                         std::vector<ChartRun> &runs) const {
+void ChartPoints::addRaw(std::size_t first, std::size_t count, std::vector<ChartRun> &runs) const {
   bool inRun = false;
   for (std::size_t i = first; i < first + count; ++i) {
     const auto p = point(i);
@@ -98,8 +97,8 @@ void ChartPoints::addRaw(std::size_t first, std::size_t count,
   }
 }
 
-void ChartPoints::addThinned(std::size_t first, std::size_t count, ChartRange xRange,
-                             int columns, std::vector<ChartRun> &runs) const {
+void ChartPoints::addThinned(std::size_t first, std::size_t count, ChartRange xRange, int columns,
+                             std::vector<ChartRun> &runs) const {
   const double perColumn = columns / (xRange.max - xRange.min);
   struct Column {
     long index = -1;

@@ -17,12 +17,15 @@ TEST(ChartValueTest, DigitsWithAPointOrTheLocaleSeparator) {
   EXPECT_EQ(chartValue("-0.56", "."), -0.56);
   EXPECT_EQ(chartValue("  8888", "."), 8888.0);
   EXPECT_EQ(chartValue("1.5", ""), 1.5);
-  EXPECT_EQ(chartValue("1\xC2\xB7" "5", "\xC2\xB7"), 1.5);  // a separator of two bytes
+  EXPECT_EQ(chartValue("1\xC2\xB7"
+                       "5",
+                       "\xC2\xB7"),
+            1.5);  // a separator of two bytes
 }
 
 TEST(ChartValueTest, AnythingElseIsAGap) {
-  for (const char *text : {"L", "", " ", "-", ".", "1.2.3", "1,2.3", "12,34", "inf", "nan",
-                           "1e3", "--1", "1-", "0x10", "+5", "12 34"})
+  for (const char *text : {"L", "", " ", "-", ".", "1.2.3", "1,2.3", "12,34", "inf", "nan", "1e3",
+                           "--1", "1-", "0x10", "+5", "12 34"})
     EXPECT_FALSE(chartValue(text, ".").has_value()) << text;
   EXPECT_FALSE(chartValue("1,2,3", ",").has_value());
 }

@@ -248,15 +248,14 @@ void TrendChart::createToolBar() {
   Maxrecord->setCursor(Qt::ArrowCursor);
   Maxrecord->installEventFilter(this);
 
-  BtSave = button(QStyle::SP_DialogSaveButton, QStringLiteral("Save  Active Graphic"),
-                  {93, 3, 35, 21});
+  BtSave =
+      button(QStyle::SP_DialogSaveButton, QStringLiteral("Save  Active Graphic"), {93, 3, 35, 21});
   BtNew = button(QStyle::SP_TrashIcon, QStringLiteral("Delete Graphic"), {127, 3, 35, 21});
   BtFirst = button(QStyle::SP_MediaSkipBackward, QStringLiteral("First"), {163, 3, 25, 21});
   QFont bold = BtFirst->font();
   bold.setBold(true);
   BtFirst->setFont(bold);
-  BTPrevious =
-      button(QStyle::SP_MediaSeekBackward, QStringLiteral("Previous"), {187, 3, 25, 21});
+  BTPrevious = button(QStyle::SP_MediaSeekBackward, QStringLiteral("Previous"), {187, 3, 25, 21});
   Bt10 = new QPushButton(QStringLiteral("1"), this);
   Bt10->setGeometry(211, 3, 25, 21);
   Bt10->setToolTip(QStringLiteral("Page No."));
@@ -266,10 +265,9 @@ void TrendChart::createToolBar() {
   Bt10->setPalette(blue);
   BtNext = button(QStyle::SP_MediaSeekForward, QStringLiteral("Next"), {235, 3, 25, 21});
   BTlast = button(QStyle::SP_MediaSkipForward, QStringLiteral("last"), {263, 3, 25, 21});
-  TbFd = button(QStyle::SP_TitleBarMaxButton, QStringLiteral("Graphic Enlarge"),
-                {288, 3, 25, 25});
-  TbSx = button(QStyle::SP_TitleBarNormalButton, QStringLiteral("Graphic Restore"),
-                {288, 4, 25, 25});
+  TbFd = button(QStyle::SP_TitleBarMaxButton, QStringLiteral("Graphic Enlarge"), {288, 3, 25, 25});
+  TbSx =
+      button(QStyle::SP_TitleBarNormalButton, QStringLiteral("Graphic Restore"), {288, 4, 25, 25});
   TbFd->setAutoRaise(true);
   TbSx->setAutoRaise(true);
   TbSx->hide();
@@ -333,8 +331,7 @@ bool TrendChart::eventFilter(QObject *watched, QEvent *event) {
 QString TrendChart::pointTipAt(QPointF chartPosition) const {
   if (!chart_->plotArea().contains(chartPosition) || points_.count() == 0) return {};
   const QPointF value = chart_->mapToValue(chartPosition);
-  const auto index =
-      points_.nearest(paging_.firstPointOfPage(), paging_.pointsOnPage(), value.x());
+  const auto index = points_.nearest(paging_.firstPointOfPage(), paging_.pointsOnPage(), value.x());
   if (!index) return {};
   const auto p = points_.point(*index);
   const QPointF at = chart_->mapToPosition(QPointF(p->x, p->y));
@@ -378,10 +375,8 @@ void TrendChart::redraw() {
     runs_ = points_.runs(first, count, xRange, std::max(columns, width()));
   }
   if (!chart_->isZoomed()) axisX_->setRange(xRange.min, xRange.max);
-  Series2->setRuns(shown_ == kAreaSeries ? runs_ : std::vector<ChartRun>(),
-                   shown_ == kAreaSeries);
-  Series1->setRuns(shown_ == kLineSeries ? runs_ : std::vector<ChartRun>(),
-                   shown_ == kLineSeries);
+  Series2->setRuns(shown_ == kAreaSeries ? runs_ : std::vector<ChartRun>(), shown_ == kAreaSeries);
+  Series1->setRuns(shown_ == kLineSeries ? runs_ : std::vector<ChartRun>(), shown_ == kLineSeries);
 }
 
 void TrendChart::showNavigation() {
@@ -498,8 +493,8 @@ void TrendChart::TbSxClick() {
   QWidget *parent = parentWidget();
   const QPoint topLeft = parent ? mapTo(client, QPoint(0, 0)) : pos();
   auto place = [&](QPoint clientPoint, QSize size) {
-    const QPoint at = parent && client != parent ? parent->mapFrom(client, clientPoint)
-                                                 : clientPoint;
+    const QPoint at =
+        parent && client != parent ? parent->mapFrom(client, clientPoint) : clientPoint;
     setGeometry(QRect(at, size));
   };
   if (topLeft.y() > kEnlargeTopLimit) {

@@ -34,16 +34,16 @@ class TraceSeries;
 
 // What the chart needs of the window that carries it.
 struct TrendChartHost {
-  std::function<QSize()> outerSize;              // the window's outer size
-  std::function<void(int)> setOuterHeight;       // changes the window's outer height
-  std::function<QWidget *()> clientArea;         // the window's client coordinates
-  std::function<std::int32_t()> recordNo;        // the number the next reading gets
+  std::function<QSize()> outerSize;                      // the window's outer size
+  std::function<void(int)> setOuterHeight;               // changes the window's outer height
+  std::function<QWidget *()> clientArea;                 // the window's client coordinates
+  std::function<std::int32_t()> recordNo;                // the number the next reading gets
   std::function<void(const QString &)> showInformation;  // "Information" box
   std::function<void(const QString &)> showError;        // error box of the message loop
-  std::function<bool()> fillChecked;             // the hidden " Fill" item's check mark
+  std::function<bool()> fillChecked;                     // the hidden " Fill" item's check mark
   std::function<void(bool)> setFillChecked;
-  DateTimeClock *clock = nullptr;                // the system's when empty
-  std::string pictureFolder;                     // snapshotFolder() when empty
+  DateTimeClock *clock = nullptr;  // the system's when empty
+  std::string pictureFolder;       // snapshotFolder() when empty
 };
 
 // Left, top, width and height in the window's client coordinates.

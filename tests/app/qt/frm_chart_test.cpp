@@ -140,8 +140,7 @@ TEST_F(FrmChartTest, NewResetsTheChartEvenWhenDeleteDataIsRefused) {
 TEST_F(FrmChartTest, EnlargedOverTheWindowAndBackWhenShortenedFirst) {
   const QSize outer = frm->frameGeometry().size();
   frm->Chtshow->TbFd->click();
-  EXPECT_EQ(frm->Chtshow->geometry(),
-            QRect(2, 30, outer.width() - 12, outer.height() - 90));
+  EXPECT_EQ(frm->Chtshow->geometry(), QRect(2, 30, outer.width() - 12, outer.height() - 90));
   frm->Chtshow->TbSx->click();
   EXPECT_EQ(frm->Chtshow->geometry(), QRect(18, 612, 361, 209));
 
@@ -179,7 +178,8 @@ TEST_F(FrmChartTest, PiTestRecordedAndBothPicturesSaved) {
   EXPECT_EQ(dialogs.boxes[0].title, "Information");
   EXPECT_EQ(dialogs.boxes[0].icon, BoxIcon::Information);
   EXPECT_EQ(dialogs.boxes[0].text, "graphic has saved on " + graphFolder() + "2408151430page1.bmp");
-  EXPECT_EQ(dialogs.boxes[1].text, "graphic has saved on " + graphFolder() + "2408151430Fullpage.bmp");
+  EXPECT_EQ(dialogs.boxes[1].text,
+            "graphic has saved on " + graphFolder() + "2408151430Fullpage.bmp");
   const QImage page(graphFolder() + "2408151430page1.bmp");
   const QImage whole(graphFolder() + "2408151430Fullpage.bmp");
   EXPECT_EQ(page.size(), QSize(361, 209));

@@ -13,10 +13,11 @@
 #include <QTest>
 #include <QToolButton>
 #include <QtCharts/QChart>
+#include <QtCharts/QValueAxis>
 
+#include "../table_rows.h"
 #include "decode/FrameDecoder.h"
 #include "record/DataFiles.h"
-#include "../table_rows.h"
 
 namespace vexal {
 namespace {
@@ -344,9 +345,29 @@ TEST_F(TrendChartTest, AMissingFolderLeavesNoFileAndNoInformationBox) {
   EXPECT_THROW(lonely.SavepictureClick(), EFileError);
   EXPECT_TRUE(informations.isEmpty());
   EXPECT_EQ(lonely.paging().maxPointsPerPage(), 77);  // the box was not read again
-  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                            QDir::Hidden)
+  EXPECT_TRUE(QDir(folder.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
                   .isEmpty());
+}
+
+TEST_F(TrendChartTest, AZoomedChartKeepsItsZoomWhileReadingsComeUntilThePageChanges) {
+  record(50);
+  QChart *c = chart->chart();
+  auto *x = static_cast<QValueAxis *>(c->axes(Qt::Horizontal).first());
+  ASSERT_EQ(x->min(), 1);
+  ASSERT_EQ(x->max(), 100);
+  const QRectF plot = c->plotArea();
+  c->zoomIn(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 4, plot.height()));
+  ASSERT_TRUE(c->isZoomed());
+  const double zoomedMin = x->min(), zoomedMax = x->max();
+  EXPECT_GT(zoomedMin, 1);
+  record(1);
+  EXPECT_EQ(x->min(), zoomedMin);
+  EXPECT_EQ(x->max(), zoomedMax);
+  click(chart->BtFirst);
+  EXPECT_FALSE(c->isZoomed());
+  EXPECT_EQ(x->min(), 1);
+  EXPECT_EQ(x->max(), 100);
 }
 
 TEST_F(TrendChartTest, ToolTipNamesTheNearestPoint) {
