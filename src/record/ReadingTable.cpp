@@ -154,10 +154,11 @@ bool ReadingTable::sameContent(const ReadingTable &other) const {
 void ReadingTable::clear() {
   rows_.clear();
   log_.clear();
+  ++generation_;
   if (suspended_)
     changedWhileSuspended_ = true;
-  else if (observer_)
-    observer_->tableReset();
+  else
+    notify([](TableObserver &o) { o.tableReset(); });
 }
 
 void ReadingTable::replaceWith(ReadingTable &&other) {
@@ -169,23 +170,30 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   other.pool_.assign(1, std::string());
   other.poolIndex_.clear();
   for (int i = 0; i < 3; ++i) lastPooled_[i] = other.lastPooled_[i] = 0;  // other pools now
+  ++generation_;
   if (suspended_)
     changedWhileSuspended_ = true;
-  else if (observer_)
-    observer_->tableReset();
+  else
+    notify([](TableObserver &o) { o.tableReset(); });
+}
+
+template <class Call>
+void ReadingTable::notify(Call call) {
+  if (observer_) call(*observer_);
+  for (TableObserver *o : moreObservers_) call(*o);
 }
 
 void ReadingTable::notifyAppended(std::size_t first) {
   if (suspended_)
     changedWhileSuspended_ = true;
-  else if (observer_)
-    observer_->rowsAppended(first, 1);
+  else
+    notify([first](TableObserver &o) { o.rowsAppended(first, 1); });
 }
 
 void ReadingTable::resumeUpdates() {
   if (suspended_ > 0 && --suspended_ == 0 && changedWhileSuspended_) {
     changedWhileSuspended_ = false;
-    if (observer_) observer_->tableReset();
+    notify([](TableObserver &o) { o.tableReset(); });
   }
 }
 

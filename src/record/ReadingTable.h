@@ -94,6 +94,12 @@ class ReadingTable {
 
   // Grid updates (the observer is not owned).
   void setObserver(TableObserver *observer) { observer_ = observer; }
+  // Further listeners (the trend chart), told after the grid's; not owned.
+  void addObserver(TableObserver *observer) { moreObservers_.push_back(observer); }
+  void removeObserver(TableObserver *observer) { std::erase(moreObservers_, observer); }
+  // Counts clear() and replaceWith(): a reset reported with an unchanged generation only
+  // added rows (appended while updates were suspended).
+  std::uint64_t generation() const { return generation_; }
   void suspendUpdates() { ++suspended_; }
   void resumeUpdates();
 
@@ -126,7 +132,12 @@ class ReadingTable {
   std::vector<std::string> pool_{std::string()};  // index 0 unused: no value
   std::unordered_map<std::string, std::uint32_t> poolIndex_;
   std::uint32_t lastPooled_[3] = {0, 0, 0};  // unit, vRange, iRange: they repeat row to row
+  template <class Call>
+  void notify(Call call);
+
   TableObserver *observer_ = nullptr;
+  std::vector<TableObserver *> moreObservers_;
+  std::uint64_t generation_ = 0;
   int suspended_ = 0;
   bool changedWhileSuspended_ = false;
 };

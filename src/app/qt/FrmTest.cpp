@@ -31,6 +31,7 @@
 #include "record/DataFiles.h"
 #include "record/qt/ReadingGrid.h"
 #include "record/qt/ReadingGridModel.h"
+#include "record/qt/TrendChart.h"
 #include "report/qt/StoreGrid.h"
 
 namespace vexal {
@@ -101,6 +102,7 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
   surface->setBackgroundRole(QPalette::Button);
   surface->setAutoFillBackground(true);
   createControls(surface);
+  createChart(surface, services.dateClock);
   createTimers();
   createMenus();
   createFileDialogs();
@@ -170,10 +172,6 @@ void TFrmTest::createControls(QWidget *surface) {
   DBGrid1->setFont(arial(11));
   DBGrid1->setHeaderFont(arial(12));
 
-  // The trend chart and its tool bar take this place.
-  Chtshow = new QFrame(surface);
-  Chtshow->setObjectName(QStringLiteral("Chtshow"));
-  Chtshow->setGeometry(18, 612, 361, 209);
 
   SetFeature = new QPushButton(QStringLiteral("SetFeature"), surface);
   SetFeature->setGeometry(698, 694, 59, 33);
@@ -432,6 +430,7 @@ void TFrmTest::FormCreate() {
   AppDir = QCoreApplication::applicationDirPath().toStdString() + "/";
   LocaleDecimalSeparator = localeDecimalSeparator();
   session_->decoder.setDecimalSeparator(LocaleDecimalSeparator);
+  Chtshow->setDecimalSeparator(LocaleDecimalSeparator);
   set10k->setChecked(true);
   // The reading table exists empty from here on; the grid shows it.
   DBGrid1->setModel(DataSource1);
@@ -716,14 +715,59 @@ void TFrmTest::linkStateChanged() {
 
 // --- Trend chart, chart pictures, printing, stored data, About ---------------------------
 
-void TFrmTest::NewClick() {}
-void TFrmTest::BtFirstClick() {}
-void TFrmTest::BTPreviousClick() {}
-void TFrmTest::BtNextClick() {}
-void TFrmTest::BTlastClick() {}
-void TFrmTest::FillPClick() {}
-void TFrmTest::BtNewClick() {}
-void TFrmTest::SavepictureClick() {}
+// The trend chart and its tool bar, told by the window what it needs of it.
+void TFrmTest::createChart(QWidget *surface, DateTimeClock *dateClock) {
+  TrendChartHost host;
+  host.outerSize = [this] { return frameGeometry().size(); };
+  host.setOuterHeight = [this](int height) { setOuterHeight(height); };
+  host.clientArea = [this] { return ClientArea->viewport(); };
+  host.recordNo = [this] { return session_->recorder.RecordNo; };
+  host.showInformation = [this](const QString &text) {
+    dialogs_->messageBox(
+        {QStringLiteral("Information"), text, BoxIcon::Information, BoxButtons::Ok});
+  };
+  host.showError = [this](const QString &text) { showErrorBox(*dialogs_, text); };
+  host.fillChecked = [this] { return FillP->isChecked(); };
+  host.setFillChecked = [this](bool on) { FillP->setChecked(on); };
+  host.clock = dateClock;
+  Chtshow = new TrendChart(session_->cds1, std::move(host), surface);
+  Chtshow->setGeometry(18, 612, 361, 209);
+  Chtshow->stackUnder(SetFeature);  // at its place in the window definition
+}
+
+// The window and its client area have fixed sizes: both change together.
+void TFrmTest::setOuterHeight(int height) {
+  const int frame = frameGeometry().height() - geometry().height();
+  const int delta = height - frame - this->height();
+  ClientArea->setFixedHeight(ClientArea->height() + delta);
+  setFixedHeight(height - frame);
+}
+
+void TFrmTest::NewClick() {
+  Chtshow->BtNewClick();
+  ClearRClick();
+}
+void TFrmTest::BtFirstClick() {
+  Chtshow->BtFirstClick();
+}
+void TFrmTest::BTPreviousClick() {
+  Chtshow->BTPreviousClick();
+}
+void TFrmTest::BtNextClick() {
+  Chtshow->BtNextClick();
+}
+void TFrmTest::BTlastClick() {
+  Chtshow->BTlastClick();
+}
+void TFrmTest::FillPClick() {
+  Chtshow->FillPClick();
+}
+void TFrmTest::BtNewClick() {
+  Chtshow->BtNewClick();
+}
+void TFrmTest::SavepictureClick() {
+  Chtshow->SavepictureClick();
+}
 void TFrmTest::printClick() {
   emit printStyleRequested();
 }

@@ -12,6 +12,7 @@
 
 #include "app/MeterSession.h"
 #include "common/qt/Dialogs.h"
+#include "record/qt/TrendChart.h"
 
 class QAction;
 class QActionGroup;
@@ -44,6 +45,7 @@ struct FrmTestServices {
   Dialogs *dialogs = nullptr;
   std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
   HelpViewer helpViewer;             // the program's own help window when empty
+  DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
 };
 
 class HidQtBridge;
@@ -114,7 +116,7 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   QToolButton *SpeedButton9;
   QToolButton *SpeedButton7;
   ReadingGrid *DBGrid1;
-  QWidget *Chtshow;
+  TrendChart *Chtshow;
   QPushButton *SetFeature;
   ReadingGrid *DBGrid2;
   PanelButton *Panel1;
@@ -237,6 +239,8 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   void setLimit(RecordLimit limit);
   void runWithTableHeld(const std::function<void()> &work);
   void refreshLinkHistory();
+  void createChart(QWidget *surface, DateTimeClock *dateClock);
+  void setOuterHeight(int height);
   template <class Handler>
   auto guarded(Handler handler);
 

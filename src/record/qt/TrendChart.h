@@ -1,0 +1,151 @@
+#pragma once
+// The trend chart `Chtshow` with its own tool bar: the recorded readings plotted page by
+// page as an area or a line, the page navigation, clearing, enlarging over the window and
+// saving pictures of it. The points are a view over the reading table, told of new rows
+// and resets as the grid is.
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "record/ChartPaging.h"
+#include "record/ChartPoints.h"
+#include "record/GraphSnapshot.h"
+#include "record/ReadingTable.h"
+
+class QCheckBox;
+class QFrame;
+class QGraphicsRectItem;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+class QChart;
+class QChartView;
+class QValueAxis;
+
+namespace vexal {
+
+class TraceSeries;
+
+// What the chart needs of the window that carries it.
+struct TrendChartHost {
+  std::function<QSize()> outerSize;                      // the window's outer size
+  std::function<void(int)> setOuterHeight;               // changes the window's outer height
+  std::function<QWidget *()> clientArea;                 // the window's client coordinates
+  std::function<std::int32_t()> recordNo;                // the number the next reading gets
+  std::function<void(const QString &)> showInformation;  // "Information" box
+  std::function<void(const QString &)> showError;        // error box of the message loop
+  std::function<bool()> fillChecked;                     // the hidden " Fill" item's check mark
+  std::function<void(bool)> setFillChecked;
+  DateTimeClock *clock = nullptr;  // the system's when empty
+  std::string pictureFolder;       // snapshotFolder() when empty
+};
+
+// Left, top, width and height in the window's client coordinates.
+struct ChartBounds {
+  std::int32_t left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const ChartBounds &) const = default;
+};
+
+class TrendChart : public QWidget, private TableObserver {
+  Q_OBJECT
+ public:
+  static constexpr int kAreaSeries = 0;
+  static constexpr int kLineSeries = 1;
+
+  TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent = nullptr);
+  ~TrendChart() override;
+
+  void setDecimalSeparator(const std::string &separator);
+
+  // Makes the series at `index` (0 area, 1 line) the only one shown.
+  void ShowSeries(int index);
+  int shownSeries() const { return shown_; }
+
+  // Handlers of the tool bar and the hidden Graph menu items. They throw what the error box
+  // shows (EConvertError, EFileError).
+  void BtFillClick();
+  void FillPClick();
+  void BtNewClick();
+  void MaxrecordChange();
+  void MaxrecordKeyPress(char &key);  // `key` becomes '\0' when the box must not take it
+  void BtFirstClick();
+  void BTPreviousClick();
+  void BtNextClick();
+  void BTlastClick();
+  void TbSxClick();
+  void BtSaveClick();
+  void SavepictureClick();
+
+  // The chart's drawing at its current size, without the tool bar.
+  QImage picture();
+
+  const ChartPaging &paging() const { return paging_; }
+  const ChartPoints &points() const { return points_; }
+  // The runs the shown series draws now, and the placeholder point's value.
+  const std::vector<ChartRun> &shownRuns() const { return runs_; }
+  double placeholderValue() const { return placeholderY_; }
+  QChart *chart() const { return chart_; }
+  // The page's point nearest to a position in the chart (for the tool tip), as text.
+  QString pointTipAt(QPointF chartPosition) const;
+
+  ChartBounds ChartNormalBounds;
+
+  // Tool bar, at its places on the chart.
+  QFrame *BtFillFrame;
+  QCheckBox *BtFill;
+  QLineEdit *Maxrecord;
+  QToolButton *BtSave;
+  QToolButton *BtNew;
+  QToolButton *BtFirst;
+  QToolButton *BTPrevious;
+  QPushButton *Bt10;
+  QToolButton *BtNext;
+  QToolButton *BTlast;
+  QToolButton *TbFd;
+  QToolButton *TbSx;
+
+ protected:
+  void resizeEvent(QResizeEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+ private:
+  void rowsAppended(std::size_t first, std::size_t count) override;
+  void tableReset() override;
+
+  void createChart();
+  void createToolBar();
+  void connectToolBar();
+  void showNavigation();
+  void pointsChanged(bool pageMayHaveChanged);
+  void redraw();
+  void resetPlaceholder();
+  void placeWall();
+  void savePicture(const std::string &path);
+  std::string folder() const;
+
+  ReadingTable &table_;
+  TrendChartHost host_;
+  std::unique_ptr<SystemDateTimeClock> ownClock_;
+  ChartPaging paging_;
+  ChartPoints points_;
+  std::uint64_t tableGeneration_;
+  double placeholderY_ = 0;
+  int shown_ = kAreaSeries;
+  std::vector<ChartRun> runs_;
+
+  QChartView *view_;
+  QChart *chart_;
+  QValueAxis *axisX_;
+  QValueAxis *axisY_;
+  QGraphicsRectItem *leftWall_;
+  std::unique_ptr<TraceSeries> Series2;  // area, list index 0
+  std::unique_ptr<TraceSeries> Series1;  // line, list index 1
+};
+
+}  // namespace vexal

@@ -1,0 +1,386 @@
+// The trend chart with its tool bar on a window of its own, driven like a user would, over
+// a reading table filled by the test. Runs offscreen.
+#include "record/qt/TrendChart.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QtCharts/QChart>
+#include <QtCharts/QValueAxis>
+
+#include "../table_rows.h"
+#include "decode/FrameDecoder.h"
+#include "record/DataFiles.h"
+
+namespace vexal {
+namespace {
+
+using test_rows::makeRow;
+
+class FixedDateTime : public DateTimeClock {
+ public:
+  LocalDateTime now() override { return when; }
+  LocalDateTime when{2024, 8, 15, 14, 30};
+};
+
+class TrendChartTest : public ::testing::Test {
+ protected:
+  TrendChartTest() {
+    window.resize(757, 821);
+    TrendChartHost host;
+    host.outerSize = [this] { return outer; };
+    host.setOuterHeight = [this](int h) {
+      heightsSet.push_back(h);
+      outer.setHeight(h);
+    };
+    host.clientArea = [this] { return &window; };
+    host.recordNo = [this] { return recordNo; };
+    host.showInformation = [this](const QString &text) { informations << text; };
+    host.showError = [this](const QString &text) { errors << text; };
+    host.fillChecked = [this] { return fillMark; };
+    host.setFillChecked = [this](bool on) { fillMark = on; };
+    host.clock = &clock;
+    host.pictureFolder = (folder.path() + "/").toStdString();
+    chart = new TrendChart(table, std::move(host), &window);
+    chart->setGeometry(18, 612, 361, 209);
+    chart->setDecimalSeparator(",");
+    window.show();
+  }
+
+  void record(int n, const std::string &value = "12.5") {
+    for (int i = 0; i < n; ++i) table.appendRow(makeRow(recordNo++, 1000, value, "V"));
+  }
+  void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+  // Every point the shown series draws, in order.
+  std::vector<ChartXY> drawn() const {
+    std::vector<ChartXY> all;
+    for (const ChartRun &run : chart->shownRuns()) all.insert(all.end(), run.begin(), run.end());
+    return all;
+  }
+  QString page() const { return chart->Bt10->text(); }
+
+  QTemporaryDir folder;
+  FixedDateTime clock;
+  ReadingTable table;
+  QWidget window;
+  QSize outer{627, 580};
+  std::vector<int> heightsSet;
+  std::int32_t recordNo = 1;
+  QStringList informations, errors;
+  bool fillMark = true;
+  TrendChart *chart;
+};
+
+TEST_F(TrendChartTest, StartsWithThePlaceholderPointAndTheAreaSeries) {
+  EXPECT_TRUE(chart->BtFill->isChecked());
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kAreaSeries);
+  const auto points = drawn();
+  ASSERT_EQ(points.size(), 1u);
+  EXPECT_EQ(points[0].x, 0);
+  EXPECT_GE(points[0].y, 0);
+  EXPECT_LT(points[0].y, 1000);
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 100);
+  EXPECT_EQ(page(), "1");
+  EXPECT_EQ(chart->Maxrecord->text(), "100");
+  EXPECT_TRUE(chart->TbFd->isVisible());
+  EXPECT_FALSE(chart->TbSx->isVisible());
+  EXPECT_EQ(chart->chart()->title(), "  ");
+  EXPECT_EQ(chart->BtSave->toolTip(), "Save  Active Graphic");
+  EXPECT_EQ(chart->BtSave->geometry(), QRect(93, 3, 35, 21));
+  EXPECT_EQ(chart->BTlast->geometry(), QRect(263, 3, 25, 21));
+}
+
+TEST_F(TrendChartTest, FillSwitchAndTheHiddenFillItemStayInStep) {
+  chart->BtFill->click();
+  EXPECT_FALSE(fillMark);
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kLineSeries);
+  chart->BtFill->click();
+  EXPECT_TRUE(fillMark);
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kAreaSeries);
+
+  chart->FillPClick();  // the item, called as a handler
+  EXPECT_FALSE(fillMark);
+  EXPECT_FALSE(chart->BtFill->isChecked());
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kLineSeries);
+  fillMark = true;  // a checkable item has turned its own mark before it reports
+  chart->FillPClick();
+  EXPECT_TRUE(fillMark);
+  EXPECT_TRUE(chart->BtFill->isChecked());
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kAreaSeries);
+}
+
+TEST_F(TrendChartTest, RecordedReadingsArePlottedWithGapsAndTheDecimalSeparator) {
+  table.appendRow(makeRow(1, 0, "1,5", "V"));
+  table.appendRow(makeRow(2, 0, "L", "V"));
+  table.appendRow(makeRow(3, 0, std::nullopt, "V"));
+  table.appendRow(makeRow(4, 0, "-2.25", "V"));
+  table.appendRow(makeRow(5, 0, "3", "V"));
+  const auto &runs = chart->shownRuns();
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[0], (ChartRun{{1, 1.5}}));
+  EXPECT_EQ(runs[1], (ChartRun{{4, -2.25}, {5, 3}}));
+}
+
+TEST_F(TrendChartTest, DeleteGraphicResetsAndTheChartStartsAfterIt) {
+  record(30);
+  ASSERT_EQ(drawn().size(), 30u);
+  chart->BtFill->click();  // line series
+  const double before = chart->placeholderValue();
+  bool changed = false;
+  for (int i = 0; i < 20 && !changed; ++i) {
+    click(chart->BtNew);
+    changed = chart->placeholderValue() != before;
+  }
+  EXPECT_TRUE(changed) << "a new placeholder value each time";
+  EXPECT_EQ(table.rowCount(), 30u);  // the rows stay in the table
+  ASSERT_EQ(drawn().size(), 1u);
+  EXPECT_EQ(drawn()[0].x, 0);
+  EXPECT_EQ(chart->shownSeries(), TrendChart::kLineSeries);  // what the fill switch says
+
+  record(2, "7");
+  EXPECT_EQ(drawn(), (std::vector<ChartXY>{{31, 7}, {32, 7}}));
+  table.clear();  // Delete Data: the chart starts at the table's first row again
+  EXPECT_EQ(drawn().size(), 1u);
+  recordNo = 1;
+  record(3);
+  EXPECT_EQ(drawn().size(), 3u);
+  EXPECT_EQ(drawn()[0].x, 1);
+}
+
+TEST_F(TrendChartTest, RowsAppendedWhileHeldJoinTheChartButAnotherTableRestartsIt) {
+  record(10);
+  click(chart->BtNew);
+  table.suspendUpdates();  // opening a text file
+  record(5);
+  table.resumeUpdates();
+  EXPECT_EQ(drawn().size(), 5u);
+  EXPECT_EQ(drawn()[0].x, 11);
+
+  ReadingTable other;  // opening an XML file
+  for (int i = 0; i < 4; ++i) other.appendRow(makeRow(100 + i, 0, "1"));
+  table.replaceWith(std::move(other));
+  EXPECT_EQ(drawn().size(), 4u);
+  EXPECT_EQ(drawn()[0].x, 100);
+}
+
+TEST_F(TrendChartTest, PagingOverRealRows) {
+  record(500);
+  EXPECT_EQ(chart->paging().pageCount(), 5);
+  EXPECT_EQ(chart->paging().page(), 5);  // followed the readings
+  click(chart->BtFirst);
+  click(chart->BtNext);
+  click(chart->BtNext);
+  ASSERT_EQ(page(), "3");
+  EXPECT_EQ(drawn().front().x, 201);
+  EXPECT_EQ(drawn().back().x, 300);
+  click(chart->BTPrevious);
+  click(chart->BTPrevious);
+  EXPECT_EQ(page(), "1");
+  EXPECT_EQ(drawn().front().x, 1);
+  EXPECT_EQ(drawn().size(), 100u);
+  EXPECT_TRUE(chart->BtFirst->isEnabled());
+  EXPECT_TRUE(chart->BTPrevious->isEnabled());
+  click(chart->BTPrevious);
+  EXPECT_FALSE(chart->BtFirst->isEnabled());
+  EXPECT_FALSE(chart->BTPrevious->isEnabled());
+  EXPECT_TRUE(chart->BtNext->isEnabled());
+  EXPECT_TRUE(chart->BTlast->isEnabled());
+  EXPECT_EQ(page(), "1");
+
+  click(chart->BTlast);
+  EXPECT_EQ(page(), "5");
+  EXPECT_FALSE(chart->BtNext->isEnabled());
+  EXPECT_FALSE(chart->BTlast->isEnabled());
+}
+
+TEST_F(TrendChartTest, ZeroPointsPerPagePutsAllOnOnePage) {
+  record(500);
+  chart->Maxrecord->selectAll();
+  QTest::keyClicks(chart->Maxrecord, "0");
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 0);
+  EXPECT_EQ(chart->paging().pageCount(), 1);
+  EXPECT_EQ(drawn().size(), 500u);
+  EXPECT_EQ(page(), "5");  // the caption is left as it was
+}
+
+TEST_F(TrendChartTest, TheChartFollowsTheNewestReadingOnlyFromTheLastPage) {
+  record(200);
+  ASSERT_EQ(page(), "2");
+  record(1);
+  EXPECT_EQ(page(), "3");
+  EXPECT_EQ(chart->paging().page(), 3);
+  EXPECT_EQ(drawn(), (std::vector<ChartXY>{{201, 12.5}}));
+  click(chart->BtFirst);
+  record(100);
+  EXPECT_EQ(page(), "1");
+  EXPECT_EQ(drawn().back().x, 100);
+}
+
+TEST_F(TrendChartTest, PointsPerPageBoxTakesDigitsAndReportsWhatDoesNotConvert) {
+  chart->Maxrecord->clear();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_EQ(errors[0], "'' is not a valid integer value");
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 100);
+  QTest::keyClicks(chart->Maxrecord, "5x-0");
+  EXPECT_EQ(chart->Maxrecord->text(), "50");
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 50);
+  chart->Maxrecord->setText("99999999999");
+  EXPECT_EQ(errors.size(), 2);
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 50);
+}
+
+TEST_F(TrendChartTest, EnlargeAndRestore) {
+  chart->TbFd->click();
+  EXPECT_EQ(chart->geometry(), QRect(2, 30, 615, 490));
+  EXPECT_TRUE(heightsSet.empty());
+  EXPECT_FALSE(chart->TbFd->isVisible());
+  EXPECT_TRUE(chart->TbSx->isVisible());
+  EXPECT_EQ(chart->ChartNormalBounds, (ChartBounds{18, 612, 361, 209}));
+  chart->TbSx->click();
+  EXPECT_EQ(chart->geometry(), QRect(18, 612, 361, 209));
+  EXPECT_TRUE(chart->TbFd->isVisible());
+  EXPECT_FALSE(chart->TbSx->isVisible());
+}
+
+TEST_F(TrendChartTest, EnlargingATallWindowShortensItFirst) {
+  outer = QSize(627, 700);
+  chart->TbSxClick();
+  EXPECT_EQ(heightsSet, std::vector<int>{564});
+  EXPECT_EQ(chart->geometry(), QRect(2, 30, 615, 474));
+}
+
+TEST_F(TrendChartTest, EnlargingWorksInTheClientCoordinatesOfAScrolledWindow) {
+  QWidget client;  // the visible part, scrolled 500 pixels down the window's surface
+  client.resize(619, 526);
+  window.setParent(&client);
+  window.move(0, -500);
+  TrendChartHost host;
+  host.outerSize = [] { return QSize(627, 580); };
+  host.clientArea = [&] { return &client; };
+  TrendChart scrolled(table, std::move(host), &window);
+  scrolled.setGeometry(18, 612, 361, 209);  // at 112 in the client area
+  scrolled.TbSxClick();
+  EXPECT_EQ(scrolled.ChartNormalBounds, (ChartBounds{18, 112, 361, 209}));
+  EXPECT_EQ(scrolled.geometry(), QRect(2, 530, 615, 490));  // at 30 in the client area
+  scrolled.TbSxClick();
+  EXPECT_EQ(scrolled.geometry(), QRect(18, 612, 361, 209));
+  window.setParent(nullptr);
+}
+
+TEST_F(TrendChartTest, SaveActiveGraphicNamesThePictureAfterTheClockAndThePage) {
+  record(150);
+  click(chart->BtSave);
+  const QString first = folder.path() + "/2408151430page2.bmp";
+  ASSERT_TRUE(QFile::exists(first)) << errors.join("; ").toStdString();
+  EXPECT_EQ(informations, QStringList{"graphic has saved on " + first});
+  QImage picture(first);
+  EXPECT_EQ(picture.size(), QSize(361, 209));
+
+  clock.when = {2024, 8, 15, 9, 5};
+  click(chart->BtFirst);
+  click(chart->BtSave);
+  EXPECT_TRUE(QFile::exists(folder.path() + "/2408150905page1.bmp"));
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(TrendChartTest, APictureOfTheEnlargedChartHasTheEnlargedSize) {
+  record(40);
+  chart->TbSxClick();
+  chart->BtSaveClick();
+  QImage picture(folder.path() + "/2408151430page1.bmp");
+  EXPECT_EQ(picture.size(), QSize(615, 490));
+  // The trace is in it: the area's fill colour shows somewhere.
+  bool filled = false;
+  for (int y = 0; y < picture.height() && !filled; y += 2)
+    for (int x = 0; x < picture.width() && !filled; x += 2)
+      filled = picture.pixelColor(x, y) == QColor(255, 255, 128);
+  EXPECT_TRUE(filled);
+}
+
+TEST_F(TrendChartTest, SaveWholePutsEveryReadingOnOnePageThenTakesTheBoxAgain) {
+  record(250);
+  chart->SavepictureClick();
+  const QString path = folder.path() + "/2408151430Fullpage.bmp";
+  EXPECT_TRUE(QFile::exists(path));
+  EXPECT_EQ(informations, QStringList{"graphic has saved on " + path});
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 100);
+  EXPECT_EQ(chart->paging().pageCount(), 3);
+  EXPECT_EQ(chart->paging().page(), 1);  // the one page of the picture
+}
+
+TEST_F(TrendChartTest, SaveWholeHoldsRowsThatCameWithoutRecording) {
+  for (int i = 0; i < 300; ++i) table.appendRow(makeRow(i + 1, 0, "1"));  // from a file
+  ASSERT_EQ(recordNo, 1);
+  chart->Maxrecord->setText("");  // step 5 fails: the picture's page size stays
+  errors.clear();
+  EXPECT_THROW(chart->SavepictureClick(), EConvertError);
+  EXPECT_EQ(informations.size(), 1);
+  EXPECT_EQ(chart->paging().maxPointsPerPage(), 300);
+  EXPECT_EQ(drawn().size(), 300u);
+}
+
+TEST_F(TrendChartTest, AMissingFolderLeavesNoFileAndNoInformationBox) {
+  TrendChartHost host;
+  host.clock = &clock;
+  host.recordNo = [] { return 77; };
+  host.showInformation = [this](const QString &text) { informations << text; };
+  host.pictureFolder = (folder.path() + "/TestGraph/").toStdString();
+  TrendChart lonely(table, std::move(host), &window);
+  lonely.resize(361, 209);
+  try {
+    lonely.BtSaveClick();
+    FAIL() << "no error";
+  } catch (const EFileError &e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + folder.path().toStdString() +
+                                         "/TestGraph/2408151430page1.bmp\". No such file or "
+                                         "directory");
+  }
+  EXPECT_THROW(lonely.SavepictureClick(), EFileError);
+  EXPECT_TRUE(informations.isEmpty());
+  EXPECT_EQ(lonely.paging().maxPointsPerPage(), 77);  // the box was not read again
+  EXPECT_TRUE(QDir(folder.path())
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                  .isEmpty());
+}
+
+TEST_F(TrendChartTest, AZoomedChartKeepsItsZoomWhileReadingsComeUntilThePageChanges) {
+  record(50);
+  QChart *c = chart->chart();
+  auto *x = static_cast<QValueAxis *>(c->axes(Qt::Horizontal).first());
+  ASSERT_EQ(x->min(), 1);
+  ASSERT_EQ(x->max(), 100);
+  const QRectF plot = c->plotArea();
+  c->zoomIn(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 4, plot.height()));
+  ASSERT_TRUE(c->isZoomed());
+  const double zoomedMin = x->min(), zoomedMax = x->max();
+  EXPECT_GT(zoomedMin, 1);
+  record(1);
+  EXPECT_EQ(x->min(), zoomedMin);
+  EXPECT_EQ(x->max(), zoomedMax);
+  click(chart->BtFirst);
+  EXPECT_FALSE(c->isZoomed());
+  EXPECT_EQ(x->min(), 1);
+  EXPECT_EQ(x->max(), 100);
+}
+
+TEST_F(TrendChartTest, ToolTipNamesTheNearestPoint) {
+  table.appendRow(makeRow(1, (9 * 3600 + 30 * 60) * 1000, "12,5", "M\xA6\xB8"));
+  table.appendRow(makeRow(2, (9 * 3600 + 30 * 60 + 1) * 1000, "13,5", "M\xA6\xB8"));
+  QCoreApplication::sendPostedEvents();
+  QChart *c = chart->chart();
+  const QPointF at = c->mapToPosition(QPointF(2, 13.5));
+  const QString tip = chart->pointTipAt(at);
+  EXPECT_TRUE(tip.contains("No. 2")) << tip.toStdString();
+  EXPECT_TRUE(tip.contains("13,5 M\u03A9")) << tip.toStdString();
+  EXPECT_TRUE(chart->pointTipAt(QPointF(-5, -5)).isEmpty());
+}
+
+}  // namespace
+}  // namespace vexal
