@@ -20,6 +20,7 @@
 
 #include "app/FileFilter.h"
 #include "app/qt/FileJob.h"
+#include "app/qt/FrmTestLayout.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/QtSessionTimer.h"
@@ -46,6 +47,16 @@ const char *const kCaption = "Vexal V1.00";
 const char *const kSaveFilter = "Excel File(*.xls)|*.xls|XML(*.xml)|*.xml|Txt File(*.txt)|*.txt";
 const char *const kOpenFilter = "Excel File(*.xls)|*.xls|XML (*.xml)|*.xml|Txt File(*.txt)|*.txt";
 const char *const kDeleteQuestion = "Do you want to remove the current data and create a new data?";
+
+// Names the control and puts it at its design place.
+template <class Control>
+Control *placed(Control *control, const char *name) {
+  const DesignPlace &place = mainWindowPlace(name);
+  control->setObjectName(QString::fromLatin1(name));
+  if (!place.geometry.isEmpty()) control->setGeometry(place.geometry);
+  if (!place.shown) control->hide();
+  return control;
+}
 
 QStringList nameFilters(const char *list) {
   QStringList filters;
@@ -144,8 +155,7 @@ void TFrmTest::createLink(Clock &clock, std::shared_ptr<HidPlatform> hid) {
 }
 
 void TFrmTest::createControls(QWidget *surface) {
-  Panel2 = new PanelButton(QStringLiteral("Connect"), surface);
-  Panel2->setGeometry(414, 2, 119, 27);
+  Panel2 = placed(new PanelButton(QStringLiteral("Connect"), surface), "Panel2");
   Panel2->setFont(arial(16));
   // The link's history and device list stay hidden in the window; a right click on the
   // panel shows them, which helps when the cable will not connect.
@@ -153,103 +163,87 @@ void TFrmTest::createControls(QWidget *surface) {
   Panel2->addAction(ShowLinkHistory);
   Panel2->setContextMenuPolicy(Qt::ActionsContextMenu);
 
-  Panel3 = new PanelButton(QStringLiteral("Exit"), surface);
-  Panel3->setGeometry(536, 2, 81, 27);
+  Panel3 = placed(new PanelButton(QStringLiteral("Exit"), surface), "Panel3");
   Panel3->setFont(arial(16));
 
-  Panel4 = new PanelView(&session_->panel, surface);
-  Panel4->move(2, 30);
+  Panel4 = placed(new PanelView(&session_->panel, surface), "Panel4");
 
-  Panel7 = new QFrame(surface);
+  Panel7 = placed(new QFrame(surface), "Panel7");
   Panel7->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  Panel7->setGeometry(2, 320, 615, 33);
   createRecordingBar();
 
   createStoreDataRow(surface);  // first, so that the reading grid lies over it
 
-  DBGrid1 = new ReadingGrid(surface);
-  DBGrid1->setGeometry(0, 348, 617, 177);
+  DBGrid1 = placed(new ReadingGrid(surface), "DBGrid1");
   DBGrid1->setFont(arial(11));
   DBGrid1->setHeaderFont(arial(12));
 
 
-  SetFeature = new QPushButton(QStringLiteral("SetFeature"), surface);
-  SetFeature->setGeometry(698, 694, 59, 33);
+  SetFeature = placed(new QPushButton(QStringLiteral("SetFeature"), surface), "SetFeature");
 
-  DBGrid2 = new ReadingGrid(surface);
-  DBGrid2->setGeometry(340, 714, 341, 49);
+  DBGrid2 = placed(new ReadingGrid(surface), "DBGrid2");
   setUpStoreGrid(*DBGrid2, kMainStoreGridWidths);
 
   createHiddenControls(surface);
 }
 
 void TFrmTest::createRecordingBar() {
-  RepeatSet = new QCheckBox(QStringLiteral("Repeat"), Panel7);
-  RepeatSet->setGeometry(5, 5, 54, 20);
-
-  RecordSI = new QCheckBox(QStringLiteral("Sampling Interval              'S"), Panel7);
-  RecordSI->setGeometry(60, 4, 167, 19);
-
+  RepeatSet = placed(new QCheckBox(QStringLiteral("Repeat"), Panel7), "RepeatSet");
+  RecordSI = placed(new QCheckBox(QStringLiteral("Sampling Interval              'S"), Panel7),
+                    "RecordSI");
   // Lies over the blanks of RecordSI's caption, so the row reads as one sentence.
-  RecordSITime = new QLineEdit(QStringLiteral("10"), Panel7);
-  RecordSITime->setGeometry(166, 0, 29, 22);
+  RecordSITime = placed(new QLineEdit(QStringLiteral("10"), Panel7), "RecordSITime");
   RecordSITime->installEventFilter(this);
 
-  auto pictureButton = [this](const QIcon &icon, const QString &hint, int left, int width) {
-    return makeSpeedButton(Panel7, icon, hint, {left, 4, width, 21});
+  auto pictureButton = [this](const char *name, const QIcon &icon, const QString &hint) {
+    return placed(makeSpeedButton(Panel7, icon, hint, {}), name);
   };
-  SpeedButton5 = pictureButton(storeDataIcon(), QStringLiteral("Store Data"), 474, 25);
-  SpeedButton5->hide();
-  SpeedButton2 = pictureButton(deleteDataIcon(), QStringLiteral("Delete Data"), 501, 25);
-  SpeedButton1 = pictureButton(saveDataIcon(), QStringLiteral("Save Data"), 528, 25);
-  SpeedButton3 = pictureButton(openDataIcon(), QStringLiteral("Open Data"), 555, 25);
-  MajPrint = pictureButton(printDataIcon(), QStringLiteral("Print Data"), 582, 29);
+  SpeedButton5 = pictureButton("SpeedButton5", storeDataIcon(), QStringLiteral("Store Data"));
+  SpeedButton2 = pictureButton("SpeedButton2", deleteDataIcon(), QStringLiteral("Delete Data"));
+  SpeedButton1 = pictureButton("SpeedButton1", saveDataIcon(), QStringLiteral("Save Data"));
+  SpeedButton3 = pictureButton("SpeedButton3", openDataIcon(), QStringLiteral("Open Data"));
+  MajPrint = pictureButton("MajPrint", printDataIcon(), QStringLiteral("Print Data"));
 }
 
 void TFrmTest::createStoreDataRow(QWidget *surface) {
-  Label6 = new QLabel(QStringLiteral(" STORE DATA :"), surface);
-  Label6->setGeometry(12, 492, 96, 16);
-  QFont font = arial(14, true);
-  font.setUnderline(true);
-  Label6->setFont(font);
+  Label6 = placed(new QLabel(QStringLiteral(" STORE DATA :"), surface), "Label6");
+  Label6->setFont(arial(14, true, false, true));
   QPalette blue = Label6->palette();
   blue.setColor(QPalette::WindowText, Qt::blue);
   Label6->setPalette(blue);
 
-  auto button = [surface](const QIcon &icon, const QString &hint, int left, int width, int height) {
-    return makeSpeedButton(surface, icon, hint, {left, 488, width, height});
+  auto button = [surface](const char *name, const QIcon &icon, const QString &hint) {
+    return placed(makeSpeedButton(surface, icon, hint, {}), name);
   };
-  SpeedButton4 = button({}, {}, 200, 17, 17);
-  SpeedButton6 = button(storeDataIcon(), {}, 216, 33, 21);
-  SpeedButton8 = button(saveDataIcon(), QStringLiteral("Save Data"), 248, 33, 21);
-  SpeedButton9 = button(deleteDataIcon(), QStringLiteral("Delete Data"), 280, 33, 21);
-  SpeedButton7 = button(printDataIcon(), {}, 312, 33, 21);
+  SpeedButton4 = button("SpeedButton4", {}, {});
+  SpeedButton6 = button("SpeedButton6", storeDataIcon(), {});
+  SpeedButton8 = button("SpeedButton8", saveDataIcon(), QStringLiteral("Save Data"));
+  SpeedButton9 = button("SpeedButton9", deleteDataIcon(), QStringLiteral("Delete Data"));
+  SpeedButton7 = button("SpeedButton7", printDataIcon(), {});
 }
 
 void TFrmTest::createHiddenControls(QWidget *surface) {
-  Panel1 = new PanelButton(QStringLiteral("USB"), surface);
-  Panel1->hide();
-  USBCon = new QPushButton(QStringLiteral("USB Connect"), surface);
+  Panel1 = placed(new PanelButton(QStringLiteral("USB"), surface), "Panel1");
+  USBCon = placed(new QPushButton(QStringLiteral("USB Connect"), surface), "USBCon");
   USBCon->setCheckable(true);
-  USBCon->hide();
-  ReadBtn = new QPushButton(QStringLiteral("Read"), surface);
+  ReadBtn = placed(new QPushButton(QStringLiteral("Read"), surface), "ReadBtn");
   ReadBtn->setCheckable(true);
-  ReadBtn->hide();
-  DevListBox = new QListWidget(surface);
-  DevListBox->hide();
-  HistoryListBox = new QListWidget(surface);
-  HistoryListBox->hide();
+  DevListBox = placed(new QListWidget(surface), "DevListBox");
+  HistoryListBox = placed(new QListWidget(surface), "HistoryListBox");
 }
 
 void TFrmTest::createTimers() {
   SampInterTime = new QTimer(this);
-  SampInterTime->setInterval(1000);
   ConTimer = new QTimer(this);
-  ConTimer->setInterval(100);
   Timer2 = watchdog_->timer();
-  Timer2->setInterval(1000);
-  // The sampling timer runs from the window's creation on, and is never stopped.
-  SampInterTime->start();
+  const std::pair<const char *, QTimer *> timers[] = {
+      {"SampInterTime", SampInterTime}, {"ConTimer", ConTimer}, {"Timer2", Timer2}};
+  for (const auto &[name, timer] : timers) {
+    const TimerDesign &design = mainWindowTimer(name);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(design.intervalMs);
+    if (design.running) timer->start();
+  }
 }
 
 void TFrmTest::createMenus() {
@@ -730,8 +724,7 @@ void TFrmTest::createChart(QWidget *surface, DateTimeClock *dateClock) {
   host.fillChecked = [this] { return FillP->isChecked(); };
   host.setFillChecked = [this](bool on) { FillP->setChecked(on); };
   host.clock = dateClock;
-  Chtshow = new TrendChart(session_->cds1, std::move(host), surface);
-  Chtshow->setGeometry(18, 612, 361, 209);
+  Chtshow = placed(new TrendChart(session_->cds1, std::move(host), surface), "Chtshow");
   Chtshow->stackUnder(SetFeature);  // at its place in the window definition
 }
 

@@ -4,6 +4,7 @@
 // column titles (resizable), a row indicator at the left with a mark on the current row,
 // and grid lines. After rows are appended the last one becomes current and comes into view.
 
+#include <QAbstractItemModel>
 #include <QAbstractScrollArea>
 #include <QPointer>
 
