@@ -7,6 +7,7 @@
 // text is held inline (at most 20 bytes) and the other three texts, which repeat (units,
 // functions, modes), are stored once each and referred to by number.
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -20,6 +21,9 @@ namespace vexal {
 enum class Field { No, Time, Value, Unit, VRange, IRange };
 inline constexpr int kFieldCount = 6;
 inline constexpr std::size_t kTextWidth = 20;  // bytes kept of a text field
+// The column titles of the fields, in field order, as the grid and the text files show them.
+inline constexpr std::array<std::string_view, kFieldCount> kColumnTitles{
+    "Measurement No.", "Time", "Value", "Unit", "Function", "Remark"};
 
 // One row as plain values; a missing field has no value.
 struct TableRow {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,22 @@
 
 namespace vexal {
 
-inline constexpr std::string_view kTextHeader =
-    "Measurement No.\tTime\tValue\tUnit\tFunction\tRemark";
+// The header line: the column titles separated by tabs.
+inline constexpr std::size_t kTextHeaderSize = [] {
+  std::size_t size = kColumnTitles.size() - 1;
+  for (std::string_view title : kColumnTitles) size += title.size();
+  return size;
+}();
+inline constexpr std::array<char, kTextHeaderSize> kTextHeaderChars = [] {
+  std::array<char, kTextHeaderSize> chars{};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < kColumnTitles.size(); ++i) {
+    if (i > 0) chars[at++] = '\t';
+    for (char ch : kColumnTitles[i]) chars[at++] = ch;
+  }
+  return chars;
+}();
+inline constexpr std::string_view kTextHeader(kTextHeaderChars.data(), kTextHeaderChars.size());
 inline constexpr std::string_view kLineEnd = "\r\n";
 // Written for a field other than No that is empty or has no value.
 inline constexpr std::string_view kNullText = "NULL";

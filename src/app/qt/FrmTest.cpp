@@ -26,6 +26,7 @@
 #include "app/qt/QtSessionTimer.h"
 #include "common/qt/ErrorBox.h"
 #include "common/qt/Fonts.h"
+#include "common/qt/KeyFilter.h"
 #include "common/qt/ToolIcons.h"
 #include "decode/qt/PanelRenderer.h"
 #include "link/qt/HidQtBridge.h"
@@ -505,18 +506,8 @@ void TFrmTest::SampInterTimeTimer() {
 bool TFrmTest::eventFilter(QObject *watched, QEvent *event) {
   if (watched != RecordSITime || event->type() != QEvent::KeyPress)
     return QMainWindow::eventFilter(watched, event);
-  auto *keyEvent = static_cast<QKeyEvent *>(event);
-  // Shortcuts (paste, undo ...) and keys that type nothing are the box's own business.
-  const QString text = keyEvent->text();
-  if (text.isEmpty() || keyEvent->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-    return false;
-  for (const QChar ch : text) {
-    if (ch.unicode() < 0x20 && ch != QLatin1Char('\b')) return false;  // Enter, Tab, Esc
-    char key = ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '\0';
-    if (key != '\0') RecordSITimeKeyPress(key);
-    if (key == '\0') return true;  // discarded
-  }
-  return false;
+  return discardTypedKey(*static_cast<QKeyEvent *>(event),
+                         [this](char &key) { RecordSITimeKeyPress(key); });
 }
 
 // --- What the session tells ---------------------------------------------------------------

@@ -9,20 +9,8 @@ namespace vexal {
 
 namespace {
 
-struct ColumnSpec {
-  const char *title;
-  int width;
-  Field field;
-};
-
-constexpr std::array<ColumnSpec, kFieldCount> kColumns{{
-    {"Measurement No.", 106, Field::No},
-    {"Time", 92, Field::Time},
-    {"Value", 72, Field::Value},
-    {"Unit", 78, Field::Unit},
-    {"Function", 109, Field::VRange},
-    {"Remark", 132, Field::IRange},
-}};
+// Column widths in field order.
+constexpr std::array<int, kFieldCount> kColumnWidths{106, 92, 72, 78, 109, 132};
 
 // Qt's models count rows in int; the table never holds more than ten million.
 int clampedCount(std::size_t n) {
@@ -41,12 +29,13 @@ ReadingGridModel::~ReadingGridModel() {
 }
 
 QString ReadingGridModel::columnTitle(int column) {
-  return column >= 0 && column < kFieldCount ? QString::fromLatin1(kColumns[column].title)
-                                             : QString();
+  if (column < 0 || column >= kFieldCount) return {};
+  const std::string_view title = kColumnTitles[column];
+  return QString::fromLatin1(title.data(), static_cast<qsizetype>(title.size()));
 }
 
 int ReadingGridModel::columnWidth(int column) {
-  return column >= 0 && column < kFieldCount ? kColumns[column].width : 0;
+  return column >= 0 && column < kFieldCount ? kColumnWidths[column] : 0;
 }
 
 int ReadingGridModel::rowCount(const QModelIndex &parent) const {
@@ -60,7 +49,8 @@ int ReadingGridModel::columnCount(const QModelIndex &parent) const {
 QString ReadingGridModel::cellText(int row, int column) const {
   if (row < 0 || row >= rows_ || column < 0 || column >= kFieldCount) return {};
   const auto r = static_cast<std::size_t>(row);
-  switch (kColumns[column].field) {
+  const auto field = static_cast<Field>(column);  // columns stand in field order
+  switch (field) {
     case Field::No: {
       const auto no = table_.no(r);
       return no ? QString::number(*no) : QString();
@@ -70,7 +60,7 @@ QString ReadingGridModel::cellText(int row, int column) const {
       return ms ? QString::fromStdString(formatLongTime(*ms)) : QString();
     }
     default: {
-      const auto text = table_.text(r, kColumns[column].field);
+      const auto text = table_.text(r, field);
       return text ? QString::fromStdString(cp936ToUtf8(*text)) : QString();
     }
   }

@@ -1,5 +1,7 @@
 #include "record/qt/TrendChart.h"
 
+#include "common/qt/KeyFilter.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -303,18 +305,8 @@ void TrendChart::resizeEvent(QResizeEvent *event) {
 
 bool TrendChart::eventFilter(QObject *watched, QEvent *event) {
   if (watched == Maxrecord && event->type() == QEvent::KeyPress) {
-    auto *keyEvent = static_cast<QKeyEvent *>(event);
-    // Shortcuts (paste, undo ...) and keys that type nothing are the box's own business.
-    const QString text = keyEvent->text();
-    if (text.isEmpty() || keyEvent->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-      return false;
-    for (const QChar ch : text) {
-      if (ch.unicode() < 0x20 && ch != QLatin1Char('\b')) return false;  // Enter, Tab, Esc
-      char key = ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '\0';
-      if (key != '\0') MaxrecordKeyPress(key);
-      if (key == '\0') return true;  // discarded
-    }
-    return false;
+    return discardTypedKey(*static_cast<QKeyEvent *>(event),
+                           [this](char &key) { MaxrecordKeyPress(key); });
   }
   if (watched == view_->viewport() && event->type() == QEvent::MouseMove) {
     auto *mouse = static_cast<QMouseEvent *>(event);
