@@ -1,5 +1,7 @@
 #include "link/HidControllerClass.h"
 
+#include "common/TextEncoding.h"
+
 #include <algorithm>
 #include <array>
 
@@ -18,24 +20,6 @@ std::u16string upToFirstZero(const char16_t *text, std::size_t units) {
   return std::u16string(text, length);
 }
 
-void appendUtf8(std::string &out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // Sets a flag for the length of a call, also when the call throws.
 class FlagScope {
  public:
@@ -51,20 +35,7 @@ class FlagScope {
 }  // namespace
 
 std::string hidTextToUtf8(const std::u16string &text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate
-    }
-    appendUtf8(out, c);
-  }
-  return out;
+  return utf16ToUtf8(text);
 }
 
 std::u16string acceptSerialString(const char16_t *serial, const std::uint16_t *languages,

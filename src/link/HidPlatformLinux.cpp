@@ -1,5 +1,7 @@
 #include "link/HidPlatformLinux.h"
 
+#include "common/TextEncoding.h"
+
 // Built on Linux only; other platforms get their own backend file beside this one.
 #if defined(__linux__)
 
@@ -43,18 +45,17 @@ std::optional<std::uint32_t> parseHex(std::string_view text, std::size_t maxDigi
   return value;
 }
 
-void putUnit(char16_t *buffer, std::size_t units, std::size_t &at, char32_t c) {
-  auto put = [&](char16_t u) {
-    if (at + 1 < units) buffer[at++] = u;
-  };
-  if (c >= 0x10000 && c <= 0x10FFFF) {
-    if (at + 2 >= units) return;  // no half pairs
-    c -= 0x10000;
-    put(static_cast<char16_t>(0xD800 + (c >> 10)));
-    put(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  } else {
-    put(c > 0x10FFFF ? u'\uFFFD' : static_cast<char16_t>(c));
+// Copies `text` into a zero-terminated buffer of `units` units, cut where it does not fit
+// but never between the two halves of a pair.
+void copyBounded(std::u16string_view text, char16_t *buffer, std::size_t units) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size();
+    if (at + (pair ? 2 : 1) >= units) break;
+    buffer[at++] = text[i];
+    if (pair) buffer[at++] = text[++i];
   }
+  buffer[at] = 0;
 }
 
 const char *sysAttr(struct udev_device *device, const char *name) {
@@ -172,36 +173,13 @@ const char *udevMonitorSource(bool udevDaemonRunning) {
 
 void wideToUtf16(const wchar_t *text, char16_t *buffer, std::size_t units) {
   if (units == 0) return;
-  std::size_t at = 0;
-  for (; text != nullptr && *text != 0; ++text)
-    putUnit(buffer, units, at, static_cast<char32_t>(*text));
-  buffer[at] = 0;
+  copyBounded(vexal::wideToUtf16(text ? std::wstring_view(text) : std::wstring_view()), buffer,
+              units);
 }
 
 void utf8ToUtf16(std::string_view text, char16_t *buffer, std::size_t units) {
   if (units == 0) return;
-  std::size_t at = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80         ? 1
-                               : (lead >> 5) == 6  ? 2
-                               : (lead >> 4) == 14 ? 3
-                               : (lead >> 3) == 30 ? 4
-                                                   : 0;
-    char32_t c = length == 1   ? lead
-                 : length == 2 ? (lead & 0x1F)
-                 : length == 3 ? (lead & 0x0F)
-                               : (lead & 0x07);
-    bool valid = length != 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    putUnit(buffer, units, at, valid ? c : U'\uFFFD');
-    i += valid ? length : 1;
-  }
-  buffer[at] = 0;
+  copyBounded(vexal::utf8ToUtf16(text), buffer, units);
 }
 
 // ---------------------------------------------------------------------------------------

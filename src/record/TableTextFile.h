@@ -4,10 +4,10 @@
 // Bytes as held in the table (code page 936), no byte-order mark, CR LF after every line,
 // nothing quoted or escaped.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <array>
 #include <string>
 #include <string_view>
 

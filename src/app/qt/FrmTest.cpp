@@ -179,7 +179,6 @@ void TFrmTest::createControls(QWidget *surface) {
   DBGrid1->setFont(arial(11));
   DBGrid1->setHeaderFont(arial(12));
 
-
   SetFeature = placed(new QPushButton(QStringLiteral("SetFeature"), surface), "SetFeature");
 
   DBGrid2 = placed(new ReadingGrid(surface), "DBGrid2");

@@ -11,8 +11,7 @@ namespace vexal {
 template <class KeyPress>
 bool discardTypedKey(const QKeyEvent &event, KeyPress &&keyPress) {
   const QString text = event.text();
-  if (text.isEmpty() || event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
-    return false;
+  if (text.isEmpty() || event.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
   for (const QChar ch : text) {
     if (ch.unicode() < 0x20 && ch != QLatin1Char('\b')) return false;
     char key = ch.unicode() < 0x80 ? static_cast<char>(ch.unicode()) : '\0';
