@@ -50,7 +50,7 @@ std::vector<std::string> ReportDocument::detailTexts(std::size_t detail) const {
   const bool hasRow = rows_ && detail < rows_->rowCount();
   const TableRowView row = hasRow ? rows_->view(detail) : TableRowView{};
   for (const ReportElement &e : band->elements)
-    if (e.kind == ElementKind::DataField)
+    if (e.kind == ReportElementKind::DataField)
       texts.push_back(hasRow && e.field ? displayText(row, *e.field) : std::string());
   return texts;
 }
@@ -92,20 +92,20 @@ void ReportDocument::placeBand(LaidOutPage &page, const ReportBand &band, double
       p.width = layout_.page.bandWidth();
     }
     switch (e.kind) {
-      case ElementKind::Label:
+      case ReportElementKind::Label:
         p.text = e.text;
         break;
-      case ElementKind::DataField:
+      case ReportElementKind::DataField:
         p.text = fieldIndex < fields.size() ? fields[fieldIndex] : std::string();
         ++fieldIndex;
         break;
-      case ElementKind::PrintDate:
+      case ReportElementKind::PrintDate:
         p.text = printDate_;
         break;
-      case ElementKind::PageNumber:
+      case ReportElementKind::PageNumber:
         p.text = std::to_string(page.number);
         break;
-      case ElementKind::Picture:
+      case ReportElementKind::Picture:
         break;
     }
     page.elements.push_back(std::move(p));
@@ -136,7 +136,7 @@ LaidOutPage ReportDocument::page(int number) const {
 
 bool Report::setLabelText(const std::string &name, const std::string &text) {
   ReportElement *e = layout_.element(name);
-  if (!e || e->kind != ElementKind::Label) return false;
+  if (!e || e->kind != ReportElementKind::Label) return false;
   e->text = text;
   return true;
 }

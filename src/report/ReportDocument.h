@@ -15,7 +15,7 @@ namespace vexal {
 
 // An element on a laid-out page; positions in millimetres from the page's top-left corner.
 struct PlacedElement {
-  ElementKind kind = ElementKind::Label;
+  ReportElementKind kind = ReportElementKind::Label;
   BandKind band = BandKind::Detail;
   double x = 0, y = 0;
   double width = 0, height = 0;  // pictures; for centred texts the band's width

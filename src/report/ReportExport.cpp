@@ -33,7 +33,7 @@ std::vector<std::vector<const PlacedElement *>> lines(const LaidOutPage &page, B
                                                       double bandTop) {
   std::vector<const PlacedElement *> items;
   for (const PlacedElement &e : page.elements)
-    if (e.band == band && e.kind != ElementKind::Picture && e.y >= bandTop - 1e-9)
+    if (e.band == band && e.kind != ReportElementKind::Picture && e.y >= bandTop - 1e-9)
       items.push_back(&e);
   std::stable_sort(items.begin(), items.end(), [](auto *a, auto *b) { return a->y < b->y; });
   std::vector<std::vector<const PlacedElement *>> out;
@@ -111,7 +111,7 @@ void putHtmlHead(BlockWriter &w, const ReportDocument &doc) {
 std::string joinedTexts(const LaidOutPage &page, BandKind band, bool centred) {
   std::string out;
   for (const PlacedElement &e : page.elements) {
-    if (e.band != band || e.kind == ElementKind::Picture || e.centred != centred) continue;
+    if (e.band != band || e.kind == ReportElementKind::Picture || e.centred != centred) continue;
     if (!out.empty()) out += ' ';
     out += e.text;
   }

@@ -34,6 +34,12 @@ class ExportCancelled : public std::runtime_error {
   ExportCancelled() : std::runtime_error("The export was cancelled") {}
 };
 
+// A name that selects no export format.
+class EExportName : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // RFC 4180: quoted when it holds a comma, a quote or a line break; quotes doubled.
 std::string csvField(std::string_view text);
 std::string htmlEscaped(std::string_view text);

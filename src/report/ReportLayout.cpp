@@ -30,7 +30,7 @@ FontSpec baseFont() {
 ReportElement label(double left, double top, std::string text, FontSpec font,
                     std::string name = {}) {
   ReportElement e;
-  e.kind = ElementKind::Label;
+  e.kind = ReportElementKind::Label;
   e.left = left;
   e.top = top;
   e.text = std::move(text);
@@ -48,7 +48,7 @@ ReportElement centredTitle(double top, std::string text) {
 ReportElement dataField(double left, double top, std::string name, Field field,
                         FontSpec font = arial(10)) {
   ReportElement e;
-  e.kind = ElementKind::DataField;
+  e.kind = ReportElementKind::DataField;
   e.left = left;
   e.top = top;
   e.fieldName = std::move(name);
@@ -59,7 +59,7 @@ ReportElement dataField(double left, double top, std::string name, Field field,
 
 ReportElement picture(double left, double top, double width, double height) {
   ReportElement e;
-  e.kind = ElementKind::Picture;
+  e.kind = ReportElementKind::Picture;
   e.name = "Picture";
   e.left = left;
   e.top = top;
@@ -70,7 +70,7 @@ ReportElement picture(double left, double top, double width, double height) {
 
 ReportBand pageHeader(double titleTop, const std::string &title) {
   ReportElement date;
-  date.kind = ElementKind::PrintDate;
+  date.kind = ReportElementKind::PrintDate;
   date.left = 171.4;
   date.top = 5.3;
   date.font = arial(7);
@@ -106,7 +106,7 @@ ReportBand detail(const std::vector<double> &lefts, const std::vector<double> &t
 // "The Page n Of m", m being the text of the label `totalName`.
 ReportBand pageFooter(const std::string &totalName) {
   ReportElement number;
-  number.kind = ElementKind::PageNumber;
+  number.kind = ReportElementKind::PageNumber;
   number.left = 24.3;
   number.top = 4.2;
   number.font = arial(8, TextColour::Blue);
@@ -151,7 +151,7 @@ std::vector<std::string> ReportLayout::columnTitles() const {
   if (!header) return titles;
   std::vector<const ReportElement *> labels;
   for (const ReportElement &e : header->elements)
-    if (e.kind == ElementKind::Label) labels.push_back(&e);
+    if (e.kind == ReportElementKind::Label) labels.push_back(&e);
   std::stable_sort(labels.begin(), labels.end(),
                    [](auto *a, auto *b) { return a->left < b->left; });
   for (auto *e : labels) titles.push_back(e->text);

@@ -22,7 +22,7 @@ struct PageSetup {
 };
 
 enum class BandKind { PageHeader, Title, ColumnHeader, Detail, Summary, PageFooter };
-enum class ElementKind { Label, DataField, PrintDate, PageNumber, Picture };
+enum class ReportElementKind { Label, DataField, PrintDate, PageNumber, Picture };
 enum class TextColour { Black, Blue, ToolTipText };
 
 struct FontSpec {
@@ -36,7 +36,7 @@ struct FontSpec {
 };
 
 struct ReportElement {
-  ElementKind kind = ElementKind::Label;
+  ReportElementKind kind = ReportElementKind::Label;
   std::string name;  // the element's own name where the program refers to it ("Allpage")
   double left = 0, top = 0;
   double width = 0, height = 0;  // pictures only; texts are sized to their content

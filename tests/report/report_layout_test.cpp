@@ -77,7 +77,7 @@ TEST(ReportLayouts, DataReportPlacesItsElementsAsDesigned) {
   EXPECT_EQ(title.font.colour, TextColour::Blue);
   EXPECT_EQ(header->elements.at(1).text, "Print Date:");
   EXPECT_EQ(header->elements.at(1).left, 158.8);
-  EXPECT_EQ(header->elements.at(2).kind, ElementKind::PrintDate);
+  EXPECT_EQ(header->elements.at(2).kind, ReportElementKind::PrintDate);
   EXPECT_EQ(header->elements.at(2).left, 171.4);
   EXPECT_EQ(header->elements.at(2).font.points, 7);
 
@@ -98,7 +98,7 @@ TEST(ReportLayouts, DataReportPlacesItsElementsAsDesigned) {
                           Field::Unit, Field::VRange, Field::IRange};
   for (int i = 0; i < 6; ++i) {
     const ReportElement &e = detail->elements.at(i);
-    EXPECT_EQ(e.kind, ElementKind::DataField);
+    EXPECT_EQ(e.kind, ReportElementKind::DataField);
     EXPECT_EQ(e.left, lefts[i]);
     EXPECT_EQ(e.top, tops[i]);
     EXPECT_EQ(*e.field, fields[i]);
@@ -108,7 +108,7 @@ TEST(ReportLayouts, DataReportPlacesItsElementsAsDesigned) {
   EXPECT_EQ(footer->height, 10.6);
   EXPECT_EQ(footer->elements.at(0).text, "The Page");
   EXPECT_EQ(footer->elements.at(0).font.colour, TextColour::ToolTipText);
-  EXPECT_EQ(footer->elements.at(1).kind, ElementKind::PageNumber);
+  EXPECT_EQ(footer->elements.at(1).kind, ReportElementKind::PageNumber);
   EXPECT_EQ(footer->elements.at(1).left, 24.3);
   EXPECT_EQ(footer->elements.at(1).font.points, 8);
   EXPECT_EQ(footer->elements.at(2).left, 31.8);
@@ -147,7 +147,7 @@ TEST(ReportLayouts, GraphReportsCarryTheirPictures) {
   EXPECT_EQ(g.columnTitles(), (std::vector<std::string>{"V_Range", "I_Range"}));
   EXPECT_FALSE(g.band(BandKind::PageFooter));
   const ReportElement &p = g.band(BandKind::Detail)->elements.at(0);
-  EXPECT_EQ(p.kind, ElementKind::Picture);
+  EXPECT_EQ(p.kind, ReportElementKind::Picture);
   EXPECT_EQ(g.band(BandKind::Detail)->height, 156.6);
   EXPECT_EQ(p.left, 2.1);
   EXPECT_EQ(p.top, 6.3);
@@ -270,7 +270,7 @@ TEST(ReportDocument, UnboundReportsPrintOnePageWithEmptyFields) {
                                    BandKind::Detail, BandKind::Summary, BandKind::PageFooter}));
   // The picture follows the single detail: header, title, columns and detail above it.
   for (const PlacedElement &e : p.elements)
-    if (e.kind == ElementKind::Picture) EXPECT_DOUBLE_EQ(e.y, 10 + 10.6 + 0.3 + 10.6 + 6.6 + 9.5);
+    if (e.kind == ReportElementKind::Picture) EXPECT_DOUBLE_EQ(e.y, 10 + 10.6 + 0.3 + 10.6 + 6.6 + 9.5);
 
   const ReportDocument g = reports.openGraphReport("d");
   EXPECT_EQ(g.pageCount(), 1);

@@ -22,6 +22,7 @@
 
 #include "app/FileFilter.h"
 #include "app/qt/ErrorBox.h"
+#include "report/qt/ReportFlows.h"
 #include "app/qt/FileJob.h"
 #include "app/qt/FrmAbout.h"
 #include "app/qt/PanelButton.h"
@@ -137,6 +138,8 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
   setCentralWidget(ClientArea);
 
   DataSource1 = new ReadingGridModel(pipeline_.cds1, this);
+  reports_ = std::make_unique<ReportFlows>(pipeline_.cds1, *dialogs_,
+                                           std::make_unique<QtReportPreviewer>(*dialogs_, this));
   pipeline_.onFrameDecoded = [this](bool) { Panel4->update(); };
   createLink(services.hid ? services.hid : makeSystemHidPlatform());
   connectHandlers();
@@ -793,9 +796,13 @@ void TFrmTest::FillPClick() {}
 void TFrmTest::BtNewClick() {}
 void TFrmTest::SavepictureClick() {}
 void TFrmTest::printClick() {
-  if (Frmprint) Frmprint->exec();
+  if (!Frmprint) return;
+  Frmprint->reports = reports_.get();
+  Frmprint->exec();
 }
-void TFrmTest::MajPrintClick() {}
+void TFrmTest::MajPrintClick() {
+  reports_->MajPrintClick([this] { repaint(); });
+}
 
 }  // namespace vexal
 
@@ -828,8 +835,9 @@ void TFrmTest::SpeedButton8Click() {
   reporter.showAll(*dialogs_);
 }
 
-// The store-data report comes with printing.
-void TFrmTest::SpeedButton7Click() {}
+void TFrmTest::SpeedButton7Click() {
+  reports_->SpeedButton7Click();
+}
 
 // Switches to the wide window: 755 x 538 outside its frame, with a 278 pixel high chart.
 void TFrmTest::SpeedButton6Click() {

@@ -36,6 +36,7 @@ namespace vexal {
 
 class PanelButton;
 class PanelView;
+class ReportFlows;
 class ReadingGrid;
 class ReadingGridModel;
 
@@ -77,6 +78,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   MeterPipeline &meter() { return pipeline_; }
   ConnectionControl &link() { return *link_; }
   Dialogs &dialogs() { return *dialogs_; }
+  ReportFlows &reportFlows() { return *reports_; }
 
   // Run-time state of the window.
   std::uint8_t LinkKind = 0;           // 1 to 4: COM1 to COM4, 5: USB
@@ -245,6 +247,7 @@ class TFrmTest : public QMainWindow, public LinkShell {
   std::unique_ptr<HidQtBridge> hidBridge_;
   std::unique_ptr<ConnectionControl> link_;
   RepeatedErrorFilter recordingErrors_;
+  std::unique_ptr<ReportFlows> reports_;
 
   // Reports that arrived while a file job held the table; fed once it is done.
   struct DeferredReport {

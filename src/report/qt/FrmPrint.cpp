@@ -6,6 +6,7 @@
 #include <QRadioButton>
 
 #include "app/qt/Dialogs.h"
+#include "report/qt/ReportFlows.h"
 
 namespace vexal {
 
@@ -116,8 +117,20 @@ void TFrmprint::Button2Click() {
   choosePicture();
 }
 
-// The chosen report comes with printing; until then OK only closes the dialog.
+ReportStyle TFrmprint::selectedStyle() const {
+  if (RadioButton1->isChecked()) return ReportStyle::Data;
+  return RadioButton2->isChecked() ? ReportStyle::Graph : ReportStyle::DataGraph;
+}
+
+// The dialog closes with OK after the report, after the warning and also when the picture
+// cannot be loaded (that error goes on to the error box).
 void TFrmprint::BitBtn1Click() {
+  try {
+    if (reports) reports->BitBtn1Click(selectedStyle(), graphPicturePath());
+  } catch (...) {
+    accept();
+    throw;
+  }
   accept();
 }
 

@@ -13,7 +13,9 @@ class QRadioButton;
 namespace vexal {
 
 class Dialogs;
+class ReportFlows;
 struct FileDialogRequest;
+enum class ReportStyle;
 
 // The picture file of the graph reports; empty until the user chooses one.
 extern QString GraphPicturePath;
@@ -39,6 +41,11 @@ class TFrmprint : public QDialog {
   QPushButton *Button2;
   QPushButton *BitBtn1;  // OK
   QPushButton *BitBtn2;  // Cancel
+
+  // Runs the chosen report on OK; set by the window that opens the dialog.
+  ReportFlows *reports = nullptr;
+  ReportStyle selectedStyle() const;
+  const QString &graphPicturePath() const { return GraphPicturePath; }
 
  public slots:
   void FormCreate();

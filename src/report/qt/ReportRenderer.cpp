@@ -79,7 +79,7 @@ void drawReportPage(QPainter &painter, const LaidOutPage &page, double pxPerMm,
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   for (const PlacedElement &e : page.elements) {
     const QPointF at(e.x * pxPerMm, e.y * pxPerMm);
-    if (e.kind == ElementKind::Picture) {
+    if (e.kind == ReportElementKind::Picture) {
       if (picture && !picture->isNull())
         painter.drawImage(QRectF(at, QSizeF(e.width * pxPerMm, e.height * pxPerMm)), *picture);
       continue;
