@@ -1,13 +1,19 @@
 #include "report/qt/ReportRenderer.h"
 
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QIODevice>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <exception>
+#include <memory>
+#include <unordered_map>
+#include <vector>
 
 #include "record/DataFiles.h"
 
@@ -71,8 +77,125 @@ QColor reportColour(TextColour colour) {
   return Qt::black;
 }
 
-void drawReportPage(QPainter &painter, const LaidOutPage &page, double pxPerMm,
-                    const QImage *picture) {
+namespace {
+
+// Draws the short texts of a report from glyphs looked up once per character, without
+// shaping each text anew: a long report repeats the same few characters on every page.
+class GlyphWriter {
+ public:
+  GlyphWriter(const FontSpec &spec, QPaintDevice *device, bool glyphs)
+      : spec_(spec), font_(reportFont(spec), device) {
+    if (glyphs) raw_ = QRawFont::fromFont(font_);
+  }
+
+  const FontSpec &spec() const { return spec_; }
+  const QFont &font() const { return font_; }
+
+  // Adds `text` with its top-left corner at `at` (centred in [at.x, at.x + centreWidth]
+  // when centreWidth > 0) to the glyphs drawn by flush(). Characters the font lacks are
+  // drawn at once with the painter's own text drawing.
+  void add(QPainter &painter, QPointF at, const QString &text, double centreWidth) {
+    const qsizetype first = glyphs_.size();
+    double x = 0;
+    for (const QChar c : text) {
+      const Glyph *g = glyph(c);
+      if (!g) {
+        glyphs_.resize(first);
+        positions_.resize(first);
+        return fallback(painter, at, text, centreWidth);
+      }
+      glyphs_.push_back(g->index);
+      positions_.push_back(QPointF(x, 0));
+      x += g->advance;
+    }
+    if (centreWidth > 0) at.rx() += (centreWidth - x) / 2;
+    const QPointF baseline = at + QPointF(0, raw_.ascent());
+    // An underline runs from the run's origin: underlined texts go out one by one.
+    if (spec_.underline) return flush(painter, baseline);
+    for (qsizetype i = first; i < positions_.size(); ++i) positions_[i] += baseline;
+  }
+
+  // Draws everything added since the last flush as one run of glyphs.
+  void flush(QPainter &painter, QPointF origin = QPointF(0, 0)) {
+    if (glyphs_.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(raw_);
+    run.setGlyphIndexes(glyphs_);
+    run.setPositions(positions_);
+    run.setUnderline(spec_.underline);
+    painter.drawGlyphRun(origin, run);
+    glyphs_.clear();
+    positions_.clear();
+  }
+
+ private:
+  struct Glyph {
+    quint32 index;
+    double advance;
+  };
+
+  const Glyph *glyph(QChar c) {
+    auto it = glyphCache_.find(c.unicode());
+    if (it == glyphCache_.end()) {
+      Glyph g{0, 0};
+      if (raw_.isValid() && !c.isSurrogate()) {
+        const QList<quint32> indexes = raw_.glyphIndexesForString(QString(c));
+        if (indexes.size() == 1 && indexes[0] != 0) {
+          g.index = indexes[0];
+          g.advance = raw_.advancesForGlyphIndexes(indexes).value(0).x();
+        }
+      }
+      it = glyphCache_.emplace(c.unicode(), g).first;
+    }
+    return it->second.index != 0 ? &it->second : nullptr;
+  }
+
+  void fallback(QPainter &painter, QPointF at, const QString &text, double centreWidth) {
+    painter.setFont(font_);
+    if (centreWidth > 0)
+      painter.drawText(QRectF(at, QSizeF(centreWidth, font_.pointSizeF() * 10)),
+                       Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, text);
+    else
+      painter.drawText(at + QPointF(0, QFontMetricsF(font_).ascent()), text);
+  }
+
+  FontSpec spec_;
+  QFont font_;
+  QRawFont raw_;
+  std::unordered_map<char16_t, Glyph> glyphCache_;
+  QList<quint32> glyphs_;
+  QList<QPointF> positions_;
+};
+
+// The writers of one paint device, one per font of the layout.
+class GlyphWriters {
+ public:
+  explicit GlyphWriters(QPaintDevice *device) : device_(device) {
+    // Glyph runs pay off where they are drawn at once (pictures, PDF); engines that record
+    // what is drawn, like the toolkit's print preview, are better served with plain text.
+    const QPaintEngine *engine = device->paintEngine();
+    glyphs_ =
+        engine && (engine->type() == QPaintEngine::Raster || engine->type() == QPaintEngine::Pdf);
+  }
+  template <class Each>
+  void forEach(Each each) {
+    for (auto &w : writers_) each(*w);
+  }
+  GlyphWriter &forFont(const FontSpec &spec) {
+    for (auto &w : writers_)
+      if (w->spec() == spec) return *w;
+    writers_.push_back(std::make_unique<GlyphWriter>(spec, device_, glyphs_));
+    return *writers_.back();
+  }
+
+ private:
+  QPaintDevice *device_;
+  bool glyphs_ = true;
+  std::vector<std::unique_ptr<GlyphWriter>> writers_;
+};
+
+void drawPage(QPainter &painter, GlyphWriters &writers, const LaidOutPage &page, double pxPerMm,
+              const QImage *picture) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
@@ -85,17 +208,24 @@ void drawReportPage(QPainter &painter, const LaidOutPage &page, double pxPerMm,
       continue;
     }
     if (e.text.empty()) continue;
-    painter.setFont(reportFont(e.font));
     painter.setPen(reportColour(e.font.colour));
-    const QString text = QString::fromStdString(e.text);
-    if (e.centred) {
-      const QRectF box(at, QSizeF(e.width * pxPerMm, 100 * pxPerMm));
-      painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, text);
-    } else {
-      painter.drawText(at + QPointF(0, painter.fontMetrics().ascent()), text);
-    }
+    writers.forFont(e.font).add(painter, at, QString::fromStdString(e.text),
+                                e.centred ? e.width * pxPerMm : 0);
   }
+  // The texts of each font and colour go to the device together.
+  writers.forEach([&painter](GlyphWriter &w) {
+    painter.setPen(reportColour(w.spec().colour));
+    w.flush(painter);
+  });
   painter.restore();
+}
+
+}  // namespace
+
+void drawReportPage(QPainter &painter, const LaidOutPage &page, double pxPerMm,
+                    const QImage *picture) {
+  GlyphWriters writers(painter.device());
+  drawPage(painter, writers, page, pxPerMm, picture);
 }
 
 QImage renderReportPage(const ReportDocument &doc, int number, double dpi, const QImage *picture) {
@@ -119,6 +249,7 @@ void paintReportPages(QPagedPaintDevice &device, const ReportDocument &doc, int 
   QPainter painter;
   if (!painter.begin(&device)) throw EFileError("Cannot start printing the report");
   const double pxPerMm = device.logicalDpiX() / 25.4;
+  GlyphWriters writers(&device);
   const auto total = static_cast<std::size_t>(std::max(0, to - from + 1));
   for (int p = from; p <= to; ++p) {
     if (progress && !progress(static_cast<std::size_t>(p - from), total)) {
@@ -126,7 +257,7 @@ void paintReportPages(QPagedPaintDevice &device, const ReportDocument &doc, int 
       throw ExportCancelled();
     }
     if (p > from) device.newPage();
-    drawReportPage(painter, doc.page(p), pxPerMm, picture);
+    drawPage(painter, writers, doc.page(p), pxPerMm, picture);
   }
   painter.end();
   if (progress) progress(total, total);

@@ -92,6 +92,33 @@ TEST(ReportPdf, UnwritableFolderThrowsAndLeavesNothing) {
   EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
 }
 
+TEST(ReportPdf, DataGraphReportIsOnePageWithItsPicture) {
+  if (!havePoppler()) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+  QTemporaryDir dir;
+  const QByteArray keep = qgetenv("VEXAL_SHOT_DIR");
+  const QString path = keep.isEmpty() ? dir.filePath(QStringLiteral("dg.pdf"))
+                                      : QString::fromUtf8(keep) + QStringLiteral("/dg.pdf");
+  QImage chart(300, 160, QImage::Format_RGB32);
+  chart.fill(Qt::white);
+  {
+    QPainter p(&chart);
+    p.setPen(QPen(Qt::red, 4));
+    p.drawLine(0, 160, 300, 0);
+    p.drawRect(1, 1, 297, 157);
+  }
+  PrintReports reports;
+  saveReportPdf(reports.openDataGraphReport("01/02/2026"), path, &chart);
+  const QString info = run(QStringLiteral("pdfinfo"), {path});
+  EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+  const QString text = run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).simplified();
+  EXPECT_TRUE(text.contains(QStringLiteral("LUSK TEST DATA+GRAPH REPORT"))) << text.toStdString();
+  for (const char *title : {"No", "Time", "Value", "Unit", "V_Range", "I_Range"})
+    EXPECT_TRUE(text.contains(QString::fromLatin1(title))) << title;
+  EXPECT_FALSE(text.contains(QStringLiteral("The Page")));  // its footer is empty
+  const QString images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path});
+  EXPECT_EQ(images.count(QStringLiteral("image ")), 1) << images.toStdString();
+}
+
 TEST(ReportPicture, IsStretchedIntoItsBox) {
   PrintReports reports;
   const ReportDocument doc = reports.openDataGraphReport("d");
