@@ -82,7 +82,8 @@ void ReportPageView::setZoomMode(ZoomMode mode) {
   const double ppm = screenPxPerMm();
   const QSize view = viewport()->size();
   double zoom = zoom_;
-  const double fitWidth = (view.width() - 2 * kGap) / (page.width * ppm);
+  // A pixel to spare, so that rounding never calls up the horizontal scroll bar.
+  const double fitWidth = (view.width() - 2 * kGap - 2) / (page.width * ppm);
   const double fitHeight = (view.height() - 2 * kGap) / (page.height * ppm);
   if (mode == ZoomMode::FitWidth) zoom = fitWidth;
   if (mode == ZoomMode::FitPage) zoom = std::min(fitWidth, fitHeight);
