@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QPushButton>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include "app/qt/FrmTest.h"
 #include "app/qt/ReadingGrid.h"
 #include "report/qt/FrmStore.h"
+#include "report/qt/ReportPreview.h"
 
 namespace vexal {
 namespace {
@@ -166,7 +168,16 @@ TEST_F(FrmStoreTest, SaveButtonSavesAndKeepsTheLastName) {
 
 TEST_F(FrmStoreTest, CloseButtonAndStoreReportButton) {
   store->show();
-  QTest::mouseClick(store->SpeedButton7, Qt::LeftButton);  // nothing to print yet
+  // The report button opens the store-data report in the preview, over the window.
+  QString previewed;
+  QTimer::singleShot(0, [&] {
+    if (auto *preview = qobject_cast<TReportPreview *>(QApplication::activeModalWidget())) {
+      previewed = QString::fromStdString(preview->document().layout().name);
+      preview->CloseButton->click();
+    }
+  });
+  QTest::mouseClick(store->SpeedButton7, Qt::LeftButton);
+  EXPECT_EQ(previewed, "Report2");
   EXPECT_TRUE(store->isVisible());
   EXPECT_TRUE(dialogs.fileDialogs.empty());
   QTest::mouseClick(store->SpeedButton2, Qt::LeftButton);
