@@ -270,7 +270,8 @@ TEST(ReportDocument, UnboundReportsPrintOnePageWithEmptyFields) {
                                    BandKind::Detail, BandKind::Summary, BandKind::PageFooter}));
   // The picture follows the single detail: header, title, columns and detail above it.
   for (const PlacedElement &e : p.elements)
-    if (e.kind == ReportElementKind::Picture) EXPECT_DOUBLE_EQ(e.y, 10 + 10.6 + 0.3 + 10.6 + 6.6 + 9.5);
+    if (e.kind == ReportElementKind::Picture)
+      EXPECT_DOUBLE_EQ(e.y, 10 + 10.6 + 0.3 + 10.6 + 6.6 + 9.5);
 
   const ReportDocument g = reports.openGraphReport("d");
   EXPECT_EQ(g.pageCount(), 1);

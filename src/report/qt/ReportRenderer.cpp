@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QRawFont>
 #include <exception>
 #include <memory>
@@ -253,6 +254,8 @@ void paintReportPages(QPagedPaintDevice &device, const ReportDocument &doc, int 
   const auto total = static_cast<std::size_t>(std::max(0, to - from + 1));
   for (int p = from; p <= to; ++p) {
     if (progress && !progress(static_cast<std::size_t>(p - from), total)) {
+      // A cancelled print run sends no job at all; a file is thrown away by its caller.
+      if (auto *printer = dynamic_cast<QPrinter *>(&device)) printer->abort();
       painter.end();
       throw ExportCancelled();
     }

@@ -30,7 +30,8 @@ QImage renderReportPage(const ReportDocument &doc, int number, double dpi,
 
 // Draws pages `from` to `to` (1-based, inclusive) on a paged device set to A4 portrait
 // without margins: a printer or a PDF writer. `progress` is asked before each page and
-// may cancel (ExportCancelled); the device is then left with the pages drawn so far.
+// may cancel (ExportCancelled): a printer's run is then aborted, a PDF writer is left with the
+// pages drawn so far for its caller to throw away.
 void paintReportPages(QPagedPaintDevice &device, const ReportDocument &doc, int from, int to,
                       const QImage *picture, const ExportProgress &progress = {});
 

@@ -5,10 +5,10 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QPushButton>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
