@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "record/DataFiles.h"
 
@@ -118,7 +119,25 @@ std::string joinedTexts(const LaidOutPage &page, BandKind band, bool centred) {
   return trimmed(out);
 }
 
-void putHtmlPage(BlockWriter &w, const ReportDocument &doc, const LaidOutPage &page) {
+std::string mm(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1fmm", v);
+  return buf;
+}
+
+void putHtmlPicture(BlockWriter &w, const LaidOutPage &page, double margin, std::string_view uri) {
+  if (uri.empty()) return;
+  for (const PlacedElement &e : page.elements)
+    if (e.kind == ReportElementKind::Picture) {
+      w.put("<div class=\"picture\"><img alt=\"graph\" style=\"margin-left: " + mm(e.x - margin) +
+            "; width: " + mm(e.width) + "; height: " + mm(e.height) + ";\" src=\"");
+      w.put(uri);
+      w.put("\"></div>\n");
+    }
+}
+
+void putHtmlPage(BlockWriter &w, const ReportDocument &doc, const LaidOutPage &page,
+                 std::string_view pictureUri) {
   w.put("<div class=\"page\">\n");
   const std::string title = joinedTexts(page, BandKind::PageHeader, true);
   if (!title.empty()) w.put("<div class=\"title\">" + htmlEscaped(title) + "</div>\n");
@@ -134,6 +153,7 @@ void putHtmlPage(BlockWriter &w, const ReportDocument &doc, const LaidOutPage &p
     w.put("</tr>\n");
   }
   w.put("</tbody>\n</table>\n");
+  putHtmlPicture(w, page, doc.layout().page.margin, pictureUri);
   const std::string footer = joinedTexts(page, BandKind::PageFooter, false);
   if (!footer.empty()) w.put("<div class=\"footer\">" + htmlEscaped(footer) + "</div>\n");
   w.put("</div>\n");
@@ -222,13 +242,14 @@ void writeReportText(const ReportDocument &doc, ByteSink &sink, const ExportProg
   w.flush();
 }
 
-void writeReportHtml(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress) {
+void writeReportHtml(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress,
+                     std::string_view pictureUri) {
   BlockWriter w(sink);
   putHtmlHead(w, doc);
   const auto total = static_cast<std::size_t>(doc.pageCount());
   for (int p = 1; p <= doc.pageCount(); ++p) {
     check(progress, static_cast<std::size_t>(p - 1), total);
-    putHtmlPage(w, doc, doc.page(p));
+    putHtmlPage(w, doc, doc.page(p), pictureUri);
   }
   w.put("</body>\n</html>\n");
   check(progress, total, total);
@@ -236,7 +257,7 @@ void writeReportHtml(const ReportDocument &doc, ByteSink &sink, const ExportProg
 }
 
 void exportReport(const ReportDocument &doc, ExportFormat format, const std::string &path,
-                  const ExportProgress &progress) {
+                  const ExportProgress &progress, std::string_view pictureUri) {
   writeFileAtomically(path, [&](ByteSink &sink) {
     switch (format) {
       case ExportFormat::Csv:
@@ -244,7 +265,7 @@ void exportReport(const ReportDocument &doc, ExportFormat format, const std::str
       case ExportFormat::Text:
         return writeReportText(doc, sink, progress);
       case ExportFormat::Html:
-        return writeReportHtml(doc, sink, progress);
+        return writeReportHtml(doc, sink, progress, pictureUri);
       case ExportFormat::Pdf:
         throw std::logic_error("PDF is written by the renderer");
     }

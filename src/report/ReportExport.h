@@ -47,12 +47,13 @@ std::string htmlEscaped(std::string_view text);
 void writeReportCsv(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress = {});
 void writeReportText(const ReportDocument &doc, ByteSink &sink,
                      const ExportProgress &progress = {});
-void writeReportHtml(const ReportDocument &doc, ByteSink &sink,
-                     const ExportProgress &progress = {});
+// `pictureUri` (a data: URI) fills the report's picture element; none when empty.
+void writeReportHtml(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress = {},
+                     std::string_view pictureUri = {});
 
 // Writes the report to `path` in `format` (not Pdf: that one needs the renderer) through a
 // temporary file. Throws EFileError on a failed write and ExportCancelled when cancelled.
 void exportReport(const ReportDocument &doc, ExportFormat format, const std::string &path,
-                  const ExportProgress &progress = {});
+                  const ExportProgress &progress = {}, std::string_view pictureUri = {});
 
 }  // namespace vexal

@@ -1,5 +1,6 @@
 #include "report/qt/ReportRenderer.h"
 
+#include <QBuffer>
 #include <QGlyphRun>
 #include <QGuiApplication>
 #include <QIODevice>
@@ -291,7 +292,16 @@ void saveReportPdf(const ReportDocument &doc, const QString &path, const QImage 
 void saveReport(const ReportDocument &doc, ExportFormat format, const QString &path,
                 const QImage *picture, const ExportProgress &progress) {
   if (format == ExportFormat::Pdf) return saveReportPdf(doc, path, picture, progress);
-  exportReport(doc, format, path.toStdString(), progress);
+  // The HTML document carries its picture inside, as PNG.
+  std::string uri;
+  if (format == ExportFormat::Html && picture && !picture->isNull()) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture->save(&buffer, "PNG");
+    uri = "data:image/png;base64," + png.toBase64().toStdString();
+  }
+  exportReport(doc, format, path.toStdString(), progress, uri);
 }
 
 }  // namespace vexal

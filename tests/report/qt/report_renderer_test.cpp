@@ -119,6 +119,31 @@ TEST(ReportPdf, DataGraphReportIsOnePageWithItsPicture) {
   EXPECT_EQ(images.count(QStringLiteral("image ")), 1) << images.toStdString();
 }
 
+TEST(ReportHtml, CarriesThePictureInside) {
+  QTemporaryDir dir;
+  QImage chart(8, 4, QImage::Format_RGB32);
+  chart.fill(Qt::red);
+  PrintReports reports;
+  const ReportDocument doc = reports.openGraphReport("d");
+  const QString with = dir.filePath(QStringLiteral("with.html"));
+  saveReport(doc, ExportFormat::Html, with, &chart);
+  saveReport(doc, ExportFormat::Html, dir.filePath(QStringLiteral("without.html")), nullptr);
+  QFile f(with);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(f.readAll());
+  const QRegularExpression img(QStringLiteral(
+      "<img alt=\"graph\" style=\"margin-left: 2.1mm; width: 181.2mm; height: 151.6mm;\" "
+      "src=\"data:image/png;base64,([A-Za-z0-9+/=]+)\">"));
+  const auto match = img.match(html);
+  ASSERT_TRUE(match.hasMatch()) << html.toStdString();
+  const QImage back = QImage::fromData(QByteArray::fromBase64(match.captured(1).toLatin1()));
+  EXPECT_EQ(back.size(), QSize(8, 4));
+  EXPECT_EQ(QColor(back.pixel(3, 2)), QColor(Qt::red));
+  QFile g(dir.filePath(QStringLiteral("without.html")));
+  ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(g.readAll().contains("<img"));
+}
+
 TEST(ReportPicture, IsStretchedIntoItsBox) {
   PrintReports reports;
   const ReportDocument doc = reports.openDataGraphReport("d");
