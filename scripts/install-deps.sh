@@ -12,6 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
+  poppler-utils cups-daemon cups-client cups-filters printer-driver-cups-pdf
   python3
   qemu-system-x86 busybox-static cpio kmod udev
 )

@@ -74,7 +74,7 @@ int main(int argc, char **argv) {
   // The other windows are created hidden and live until the end; each is shown modally over
   // the main window when it asks for it.
   vexal::TFrmAbout FrmAbout(&FrmTest);
-  vexal::TFrmprint Frmprint(FrmTest.dialogs(), &FrmTest);
+  vexal::TFrmprint Frmprint(FrmTest.dialogs(), &FrmTest, &FrmTest.reportFlows());
   vexal::TFrmstore Frmstore(
       {FrmTest.StoreSaveData, FrmTest.StoreDeleteData, FrmTest.StoreOpenData, FrmTest.StoreReport},
       &FrmTest);

@@ -30,12 +30,12 @@ std::string_view cut(std::string_view s) {
 
 std::uint32_t ReadingTable::intern(std::optional<std::string_view> text, std::uint32_t &last) {
   if (!text) return 0;
-  if (last != 0 && last < pool_.size() && pool_[last] == cut(*text)) return last;
+  if (last != 0 && last < pool_->size() && (*pool_)[last] == cut(*text)) return last;
   std::string key(cut(*text));
   auto it = poolIndex_.find(key);
   if (it != poolIndex_.end()) return last = it->second;
-  auto id = static_cast<std::uint32_t>(pool_.size());
-  pool_.push_back(key);
+  auto id = static_cast<std::uint32_t>(pool_->size());
+  pool_->push_back(key);
   poolIndex_.emplace(std::move(key), id);
   last = id;
   return id;
@@ -43,7 +43,7 @@ std::uint32_t ReadingTable::intern(std::optional<std::string_view> text, std::ui
 
 std::optional<std::string_view> ReadingTable::pooled(std::uint32_t id) const {
   if (id == 0) return std::nullopt;
-  return std::string_view(pool_[id]);
+  return std::string_view((*pool_)[id]);
 }
 
 ReadingTable::Row ReadingTable::pack(const TableRow &r) {
@@ -82,32 +82,32 @@ void ReadingTable::appendRow(const TableRowView &row) {
 
 void ReadingTable::appendPacked(Row packed) {
   packed.state = kStateInserted;
-  rows_.push_back(packed);
-  log_.push_back({static_cast<std::uint32_t>(rows_.size()), 0, kStateInserted});
-  notifyAppended(rows_.size() - 1);
+  rows_->push_back(packed);
+  log_.push_back({static_cast<std::uint32_t>(rows_->size()), 0, kStateInserted});
+  notifyAppended(rows_->size() - 1);
 }
 
 void ReadingTable::appendRowWithState(const TableRow &row, std::uint8_t state) {
   Row packed = pack(row);
   packed.state = state;
-  rows_.push_back(packed);
-  notifyAppended(rows_.size() - 1);
+  rows_->push_back(packed);
+  notifyAppended(rows_->size() - 1);
 }
 
 std::optional<std::int32_t> ReadingTable::no(std::size_t row) const {
-  const Row &r = rows_[row];
+  const Row &r = (*rows_)[row];
   if (!(r.flags & kHasNo)) return std::nullopt;
   return r.no;
 }
 
 std::optional<std::int32_t> ReadingTable::timeMs(std::size_t row) const {
-  const Row &r = rows_[row];
+  const Row &r = (*rows_)[row];
   if (!(r.flags & kHasTime)) return std::nullopt;
   return r.timeMs;
 }
 
 std::optional<std::string_view> ReadingTable::text(std::size_t row, Field f) const {
-  const Row &r = rows_[row];
+  const Row &r = (*rows_)[row];
   switch (f) {
     case Field::Value:
       if (r.valueLen == kNoValue) return std::nullopt;
@@ -133,15 +133,29 @@ TableRow ReadingTable::row(std::size_t i) const {
 }
 
 TableRowView ReadingTable::view(std::size_t i) const {
-  const Row &r = rows_[i];
+  return viewOf((*rows_)[i], *pool_);
+}
+
+TableRowView ReadingTable::viewOf(const Row &r, const std::vector<std::string> &pool) {
+  auto pooledIn = [&pool](std::uint32_t id) {
+    return id == 0 ? std::nullopt : std::optional<std::string_view>(pool[id]);
+  };
   TableRowView v;
   if (r.flags & kHasNo) v.no = r.no;
   if (r.flags & kHasTime) v.timeMs = r.timeMs;
   if (r.valueLen != kNoValue) v.value = std::string_view(r.value, r.valueLen);
-  v.unit = pooled(r.unit);
-  v.vRange = pooled(r.vRange);
-  v.iRange = pooled(r.iRange);
+  v.unit = pooledIn(r.unit);
+  v.vRange = pooledIn(r.vRange);
+  v.iRange = pooledIn(r.iRange);
   return v;
+}
+
+TableSnapshot ReadingTable::snapshot() const {
+  return TableSnapshot(rows_, pool_, rows_->size());
+}
+
+TableRowView TableSnapshot::view(std::size_t i) const {
+  return ReadingTable::viewOf((*rows_)[i], *pool_);
 }
 
 bool ReadingTable::sameContent(const ReadingTable &other) const {
@@ -152,7 +166,9 @@ bool ReadingTable::sameContent(const ReadingTable &other) const {
 }
 
 void ReadingTable::clear() {
-  rows_.clear();
+  // Snapshots keep the old rows; the table starts on new storage. Rows are never changed in
+  // place, so the pool (only ever appended to) can stay shared.
+  rows_ = std::make_shared<std::deque<Row>>();
   log_.clear();
   ++generation_;
   if (suspended_)
@@ -166,8 +182,9 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   log_ = std::move(other.log_);
   pool_ = std::move(other.pool_);
   poolIndex_ = std::move(other.poolIndex_);
+  other.rows_ = std::make_shared<std::deque<Row>>();
   other.clear();
-  other.pool_.assign(1, std::string());
+  other.pool_ = std::make_shared<std::vector<std::string>>(1);
   other.poolIndex_.clear();
   for (int i = 0; i < 3; ++i) lastPooled_[i] = other.lastPooled_[i] = 0;  // other pools now
   ++generation_;
@@ -198,8 +215,8 @@ void ReadingTable::resumeUpdates() {
 }
 
 std::size_t ReadingTable::approximateBytes() const {
-  std::size_t bytes = rows_.size() * sizeof(Row) + log_.size() * sizeof(ChangeLogEntry);
-  for (const auto &s : pool_) bytes += sizeof(std::string) + s.capacity() + 48;
+  std::size_t bytes = rows_->size() * sizeof(Row) + log_.size() * sizeof(ChangeLogEntry);
+  for (const auto &s : *pool_) bytes += sizeof(std::string) + s.capacity() + 48;
   return bytes;
 }
 

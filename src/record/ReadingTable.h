@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,12 +58,21 @@ class TableObserver {
   virtual void tableReset() = 0;
 };
 
+class TableSnapshot;
+
 class ReadingTable {
  public:
   static constexpr std::uint8_t kStateInserted = 4;
 
-  std::size_t rowCount() const { return rows_.size(); }
-  bool empty() const { return rows_.empty(); }
+  ReadingTable() = default;
+  // Tables share their storage with snapshots only, never with each other.
+  ReadingTable(const ReadingTable &) = delete;
+  ReadingTable &operator=(const ReadingTable &) = delete;
+  ReadingTable(ReadingTable &&) = default;
+  ReadingTable &operator=(ReadingTable &&) = default;
+
+  std::size_t rowCount() const { return rows_->size(); }
+  bool empty() const { return rows_->empty(); }
 
   // Appends a row added by recording or from a text file: change state 4 and the log entry
   // (sequence number, 0, 4). Texts longer than 20 bytes are cut.
@@ -79,7 +89,10 @@ class ReadingTable {
   // The row's fields as views into the table (valid until the table changes): one lookup
   // for all six, for walking many rows.
   TableRowView view(std::size_t row) const;
-  std::uint8_t rowState(std::size_t row) const { return rows_[row].state; }
+  std::uint8_t rowState(std::size_t row) const { return (*rows_)[row].state; }
+  // The rows held now, as they are now, for as long as the snapshot lives: later appends,
+  // clear() and replaceWith() do not change it. Costs no copy of the rows.
+  TableSnapshot snapshot() const;
   // Rows are numbered 1, 2, 3 ... in table order.
   std::uint32_t sequenceNumber(std::size_t row) const {
     return static_cast<std::uint32_t>(row + 1);
@@ -111,6 +124,7 @@ class ReadingTable {
   std::size_t approximateBytes() const;
 
  private:
+  friend class TableSnapshot;
   struct Row {
     std::int32_t no;
     std::int32_t timeMs;
@@ -130,10 +144,14 @@ class ReadingTable {
   std::uint32_t intern(std::optional<std::string_view> text, std::uint32_t &last);
   std::optional<std::string_view> pooled(std::uint32_t id) const;
   void notifyAppended(std::size_t first);
+  static TableRowView viewOf(const Row &r, const std::vector<std::string> &pool);
 
-  std::deque<Row> rows_;
+  // Shared with snapshots. Rows are only appended to the end (a deque keeps the earlier
+  // ones where they are) or dropped together by moving to new storage.
+  std::shared_ptr<std::deque<Row>> rows_ = std::make_shared<std::deque<Row>>();
   std::deque<ChangeLogEntry> log_;
-  std::vector<std::string> pool_{std::string()};  // index 0 unused: no value
+  // Index 0 unused: no value. Only ever appended to while shared.
+  std::shared_ptr<std::vector<std::string>> pool_ = std::make_shared<std::vector<std::string>>(1);
   std::unordered_map<std::string, std::uint32_t> poolIndex_;
   std::uint32_t lastPooled_[3] = {0, 0, 0};  // unit, vRange, iRange: they repeat row to row
   template <class Call>
@@ -144,6 +162,26 @@ class ReadingTable {
   std::uint64_t generation_ = 0;
   int suspended_ = 0;
   bool changedWhileSuspended_ = false;
+};
+
+// The rows a table held when the snapshot was taken (see ReadingTable::snapshot). Reading it
+// is for the GUI thread, like the table; views stay valid until the table next changes.
+class TableSnapshot {
+ public:
+  TableSnapshot() = default;
+  std::size_t rowCount() const { return count_; }
+  TableRowView view(std::size_t row) const;
+
+ private:
+  friend class ReadingTable;
+  using Rows = std::deque<ReadingTable::Row>;
+  TableSnapshot(std::shared_ptr<const Rows> rows,
+                std::shared_ptr<const std::vector<std::string>> pool, std::size_t count)
+      : rows_(std::move(rows)), pool_(std::move(pool)), count_(count) {}
+
+  std::shared_ptr<const Rows> rows_;
+  std::shared_ptr<const std::vector<std::string>> pool_;
+  std::size_t count_ = 0;
 };
 
 }  // namespace vexal

@@ -2,7 +2,7 @@
 // and recorder as the program, on a virtual clock, and writes the resulting reading table.
 //
 //   vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]
-//                [--open FILE]... [--out FILE] [--panel] CAPTURE
+//                [--open FILE]... [--out FILE] [--report FILE] [--panel] CAPTURE
 
 #include <charconv>
 #include <cstdio>
@@ -14,6 +14,9 @@
 
 #include "PanelJson.h"
 #include "ReplayFiles.h"
+#ifdef VEXAL_REPLAY_REPORTS
+#include "ReplayReport.h"
+#endif
 #include "app/MeterSession.h"
 #include "link/CaptureFormat.h"
 
@@ -26,9 +29,10 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
-    "                    [--open FILE]... [--out FILE] [--panel] CAPTURE\n"
+    "                    [--open FILE]... [--out FILE] [--report FILE] [--panel] CAPTURE\n"
     "CAPTURE is a capture file ('-' for standard input): lines 'R hh  hh hh ...' (one\n"
-    "input report), 'W ms' (time passes), blank lines and '#' comments.\n";
+    "input report), 'W ms' (time passes), blank lines and '#' comments.\n"
+    "--report FILE writes the data report of the table: .pdf, .html, .txt or .csv.\n";
 
 struct Options {
   std::optional<std::string> decimal;
@@ -37,6 +41,7 @@ struct Options {
   std::optional<std::int32_t> limit;
   std::vector<std::string> opens;
   std::optional<std::string> out;
+  std::optional<std::string> report;
   bool panel = false;
   std::string capture;
 };
@@ -64,7 +69,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
     } else if (arg == "--panel") {
       o.panel = true;
     } else if (arg == "--decimal" || arg == "--sampling" || arg == "--limit" || arg == "--open" ||
-               arg == "--out") {
+               arg == "--out" || arg == "--report") {
       if (!(v = value(i))) {
         std::cerr << "vexal-replay: " << arg << " needs a value\n";
         return std::nullopt;
@@ -77,6 +82,8 @@ std::optional<Options> parseOptions(int argc, char **argv) {
         o.opens.push_back(v);
       else if (arg == "--out")
         o.out = v;
+      else if (arg == "--report")
+        o.report = v;
       else {
         std::int32_t n;
         if (!parseInt32(v, n)) {
@@ -100,6 +107,18 @@ std::optional<Options> parseOptions(int argc, char **argv) {
     std::cerr << "vexal-replay: no capture given\n";
     return std::nullopt;
   }
+#ifdef VEXAL_REPLAY_REPORTS
+  if (o.report && !isReportFileName(*o.report)) {
+    std::cerr << "vexal-replay: --report '" << *o.report
+              << "': the name must end in .pdf, .html, .txt or .csv\n";
+    return std::nullopt;
+  }
+#else
+  if (o.report) {
+    std::cerr << "vexal-replay: --report needs the build with the desktop program\n";
+    return std::nullopt;
+  }
+#endif
   if (o.decimal && o.decimal->size() > 9) {
     std::cerr << "vexal-replay: --decimal takes at most 9 bytes\n";
     return std::nullopt;
@@ -206,7 +225,10 @@ int main(int argc, char **argv) {
   if (!replay.run(*in)) return kExitUsage;
   std::fflush(stdout);
 
-  if (options->out) return saveDataFile(*options->out, session.cds1) ? 0 : kExitFailed;
-  if (!options->panel) writeTableToStdout(session.cds1);
+  if (options->out && !saveDataFile(*options->out, session.cds1)) return kExitFailed;
+#ifdef VEXAL_REPLAY_REPORTS
+  if (options->report) return writeReplayReport(session.cds1, *options->report);
+#endif
+  if (!options->out && !options->panel) writeTableToStdout(session.cds1);
   return 0;
 }

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
+#include "report/qt/ReportFlows.h"
 #include "app/qt/FileJob.h"
 #include "app/qt/FrmTestLayout.h"
 #include "app/qt/HelpWindow.h"
@@ -129,6 +130,8 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
   setCentralWidget(ClientArea);
 
   DataSource1 = new ReadingGridModel(session_->cds1, this);
+  reports_ = std::make_unique<ReportFlows>(session_->cds1, *dialogs_,
+                                           std::make_unique<QtReportPreviewer>(*dialogs_, this));
   session_->setObserver(this);
   linkStateChanged();
   connectHandlers();
@@ -754,7 +757,9 @@ void TFrmTest::SavepictureClick() {
 void TFrmTest::printClick() {
   emit printStyleRequested();
 }
-void TFrmTest::MajPrintClick() {}
+void TFrmTest::MajPrintClick() {
+  reports_->MajPrintClick([this] { repaint(); });
+}
 
 }  // namespace vexal
 
@@ -787,8 +792,9 @@ void TFrmTest::SpeedButton8Click() {
   reporter.showAll(*dialogs_);
 }
 
-// The store-data report comes with printing.
-void TFrmTest::SpeedButton7Click() {}
+void TFrmTest::SpeedButton7Click() {
+  reports_->SpeedButton7Click();
+}
 
 // Switches to the wide window: 755 x 538 outside its frame, with a 278 pixel high chart.
 void TFrmTest::SpeedButton6Click() {

@@ -33,6 +33,7 @@ namespace vexal {
 
 class PanelButton;
 class PanelView;
+class ReportFlows;
 class ReadingGrid;
 class ReadingGridModel;
 
@@ -79,6 +80,7 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   MeterSession &session() { return *session_; }
   ConnectionControl &link() { return session_->link(); }
   Dialogs &dialogs() { return *dialogs_; }
+  ReportFlows &reportFlows() { return *reports_; }
 
   // Run-time state of the window.
   std::string AppDir;                  // folder of the executable, with a trailing "/"
@@ -251,6 +253,7 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   std::unique_ptr<QtSessionTimer> watchdog_;
   std::unique_ptr<MeterSession> session_;
   std::unique_ptr<HidQtBridge> hidBridge_;
+  std::unique_ptr<ReportFlows> reports_;
 };
 
 }  // namespace vexal

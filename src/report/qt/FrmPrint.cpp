@@ -7,6 +7,7 @@
 
 #include "common/qt/Dialogs.h"
 #include "common/qt/Fonts.h"
+#include "report/qt/ReportFlows.h"
 
 namespace vexal {
 
@@ -21,7 +22,8 @@ void setTextColour(QWidget &widget, const QColor &colour) {
 
 }  // namespace
 
-TFrmprint::TFrmprint(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs_(dialogs) {
+TFrmprint::TFrmprint(Dialogs &dialogs, QWidget *parent, ReportFlows *reportFlows)
+    : QDialog(parent), reports(reportFlows), dialogs_(dialogs) {
   setObjectName(QStringLiteral("Frmprint"));
   setWindowTitle(QStringLiteral("Print Style"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -106,8 +108,20 @@ void TFrmprint::Button2Click() {
   choosePicture();
 }
 
-// The chosen report comes with printing; until then OK only closes the dialog.
+ReportStyle TFrmprint::selectedStyle() const {
+  if (RadioButton1->isChecked()) return ReportStyle::Data;
+  return RadioButton2->isChecked() ? ReportStyle::Graph : ReportStyle::DataGraph;
+}
+
+// The dialog closes with OK after the report, after the warning and also when the picture
+// cannot be loaded (that error goes on to the error box).
 void TFrmprint::BitBtn1Click() {
+  try {
+    if (reports) reports->BitBtn1Click(selectedStyle(), graphPicturePath());
+  } catch (...) {
+    accept();
+    throw;
+  }
   accept();
 }
 

@@ -13,7 +13,9 @@ class QRadioButton;
 namespace vexal {
 
 class Dialogs;
+class ReportFlows;
 struct FileDialogRequest;
+enum class ReportStyle;
 
 class TFrmprint : public QDialog {
   Q_OBJECT
@@ -23,7 +25,8 @@ class TFrmprint : public QDialog {
   static constexpr QPoint kDesignPosition{239, 177};
 
   // Picture choices are asked through `dialogs`.
-  explicit TFrmprint(Dialogs &dialogs, QWidget *parent = nullptr);
+  // OK runs the chosen report through `reports` (when given).
+  explicit TFrmprint(Dialogs &dialogs, QWidget *parent = nullptr, ReportFlows *reports = nullptr);
 
   // The picture-file dialog of the two "..." buttons.
   static FileDialogRequest pictureDialog();
@@ -39,6 +42,10 @@ class TFrmprint : public QDialog {
 
   // The picture file of the graph reports; empty until the user chooses one.
   QString GraphPicturePath;
+  // Runs the chosen report on OK; none: OK only closes the dialog.
+  ReportFlows *reports = nullptr;
+  ReportStyle selectedStyle() const;
+  const QString &graphPicturePath() const { return GraphPicturePath; }
 
  public slots:
   void FormCreate();

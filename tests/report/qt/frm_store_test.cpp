@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "app/qt/FrmTest.h"
 #include "record/qt/ReadingGrid.h"
 #include "report/qt/FrmStore.h"
+#include "report/qt/ReportPreview.h"
 #include "support/FixedClock.h"
 #include "support/ScriptedDialogs.h"
 
@@ -165,7 +167,16 @@ TEST_F(FrmStoreTest, SaveButtonSavesAndKeepsTheLastName) {
 
 TEST_F(FrmStoreTest, CloseButtonAndStoreReportButton) {
   store->show();
-  QTest::mouseClick(store->SpeedButton7, Qt::LeftButton);  // nothing to print yet
+  // The report button opens the store-data report in the preview, over the window.
+  QString previewed;
+  QTimer::singleShot(0, [&] {
+    if (auto *preview = qobject_cast<TReportPreview *>(QApplication::activeModalWidget())) {
+      previewed = QString::fromStdString(preview->document().layout().name);
+      preview->CloseButton->click();
+    }
+  });
+  QTest::mouseClick(store->SpeedButton7, Qt::LeftButton);
+  EXPECT_EQ(previewed, "Report2");
   EXPECT_TRUE(store->isVisible());
   EXPECT_TRUE(dialogs.fileDialogs.empty());
   QTest::mouseClick(store->SpeedButton2, Qt::LeftButton);

@@ -1,0 +1,18 @@
+#pragma once
+// `vexal-replay --report FILE`: the data report of the replayed table, laid out as "Print
+// Data" lays it out, written as PDF, HTML, plain text or CSV by the file's extension.
+
+#include <string>
+
+#include "record/ReadingTable.h"
+
+namespace vexal {
+
+// True when the extension names a report format (".pdf", ".html", ".txt", ".csv", any case).
+bool isReportFileName(const std::string &path);
+
+// Writes the report; on failure says why on stderr and leaves no file. Returns the exit
+// status: 0, or 1 when the file could not be written.
+int writeReplayReport(const ReadingTable &table, const std::string &path);
+
+}  // namespace vexal
