@@ -160,6 +160,17 @@ void ReadingTable::clear() {
     observer_->tableReset();
 }
 
+void ReadingTable::removeRowsFrom(std::size_t first) {
+  if (first >= rows_.size()) return;
+  const std::size_t count = rows_.size() - first;
+  rows_.resize(first);
+  log_.resize(log_.size() - std::min(count, log_.size()));
+  if (suspended_)
+    changedWhileSuspended_ = true;
+  else if (observer_)
+    observer_->tableReset();
+}
+
 void ReadingTable::replaceWith(ReadingTable &&other) {
   rows_ = std::move(other.rows_);
   log_ = std::move(other.log_);
