@@ -214,11 +214,18 @@ void ConnectionControl::HidCtlDeviceChange(THidDeviceController &) {
     if (devList_[i].text == kCableName) selected_ = i;
   // Any change of the devices stops the cable's reading. While the link is open, read the
   // newly selected cable again at once instead of leaving the link silent.
-  if (usbConDown_) {
-    THidDevice *dev = selectedDevice();
-    if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(dataHandler_);
-  }
+  if (usbConDown_) resumeOnSelectedCable();
   shell_.linkStateChanged();
+}
+
+// Opens the link on the selected cable as Connect does: a freshly plugged cable has
+// forgotten its line rate, so it gets the feature report (and its history line) before
+// reading starts.
+void ConnectionControl::resumeOnSelectedCable() {
+  THidDevice *dev = selectedDevice();
+  if (!dev || !dev->ReadWriteAccess()) return;
+  SetFeatureClick();
+  dev->SetDataHandler(dataHandler_);
 }
 
 }  // namespace vexal

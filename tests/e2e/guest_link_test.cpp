@@ -384,5 +384,59 @@ TEST_F(LinkOnHidraw, UnplugMidFrameAndReplug) {
   EXPECT_EQ(values_.back(), "12.34");
 }
 
+// Index of the first event from `from` on that starts with `prefix`, or -1.
+int firstEvent(const std::vector<std::string> &events, const std::string &prefix,
+               std::size_t from) {
+  for (std::size_t i = from; i < events.size(); ++i)
+    if (startsWith(events[i], prefix)) return static_cast<int>(i);
+  return -1;
+}
+
+TEST_F(LinkOnHidraw, ReplugWhileConnectedIsReadAgainWithinASecond) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(framesAfter(1, 5s));
+  const int arrivals = history("Arrival of USB to Serial");
+  const std::size_t before = sim.events().size();
+  ASSERT_TRUE(sim.command("unplug"));
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of USB to Serial") > arrivals; }, 10s))
+      << state();
+  const std::size_t decoded = values_.size();
+  EXPECT_TRUE(framesAfter(decoded, 1s)) << "read again within a second\n" << state();
+  // The fresh cable got its line rate as soon as it was listed, not from a watchdog cycle
+  // (which would first close it).
+  const auto events = sim.events();
+  const int plugged = firstEvent(events, "plugged", before);
+  ASSERT_GE(plugged, 0);
+  const int feature = firstEvent(events, "feature 00 60 09", plugged);
+  ASSERT_GE(feature, 0) << "no feature report after the plug";
+  const int closed = firstEvent(events, "close", plugged);
+  EXPECT_TRUE(closed < 0 || feature < closed) << "feature only after a close: a watchdog cycle";
+  EXPECT_EQ(link().Panel2Caption(), "Disconnect");
+  EXPECT_EQ(history("60 09 00 00 03 00 00 00 00 00 "), 2) << "Connect's and the re-plug's";
+}
+
+TEST_F(LinkOnHidraw, ReplugBeforeTheFirstFrameRecovers) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  ASSERT_TRUE(loop_.runUntil([&] { return cableSelected(); }, 10s)) << "cable not selected";
+  // The meter sends nothing yet, so no frame is decoded and the watchdog never starts.
+  ASSERT_TRUE(sim.command("stop"));
+  ASSERT_GE(sim.waitForEvent("stopped"), 0);
+  connection_->Panel2Click();
+  ASSERT_GE(sim.waitForEvent(kFeatureLine), 0);
+  const int arrivals = history("Arrival of USB to Serial");
+  ASSERT_TRUE(sim.command("unplug"));
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of USB to Serial") > arrivals; }, 10s))
+      << state();
+  ASSERT_TRUE(sim.command("resume"));
+  EXPECT_TRUE(framesAfter(0, 5s)) << "frames from the re-plugged cable\n" << state();
+  EXPECT_FALSE(values_.empty());
+  EXPECT_EQ(loop_.watchdogTicks, 0) << "no watchdog cycle was needed";
+}
+
 }  // namespace
 }  // namespace vexal::e2e

@@ -161,7 +161,9 @@ TEST_F(ConnectionControlTest, DeviceChangeWhileConnectedResumesReading) {
   link->Panel2Click();
   platform->Plug(scriptedDevice("/dev/mouse", 2, u"Mouse"));
   changeDevices();
-  EXPECT_EQ(link->HistoryListBox().back(), "Arrival of Mouse");
+  // Reading resumes as Connect starts it, with the line-rate report.
+  EXPECT_EQ(link->HistoryListBox(),
+            (std::vector<std::string>{kFeatureLine, "Arrival of Mouse", kFeatureLine}));
   EXPECT_EQ(lines(), (std::vector<std::string>{"USB to Serial", "Mouse"}));
   EXPECT_EQ(link->DevListSelected(), 0);
   EXPECT_TRUE(link->USBConDown());
@@ -181,6 +183,33 @@ TEST_F(ConnectionControlTest, DeviceChangeWhileConnectedResumesReading) {
   link->Timer2Timer();
   EXPECT_FALSE(link->USBConDown());
   EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(ConnectionControlTest, CableReplugedWhileConnectedGetsItsLineRateBeforeReading) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  ASSERT_EQ(platform->FeatureAttempts("/dev/cable").size(), 1u);
+  platform->Unplug("/dev/cable");
+  changeDevices();
+  ASSERT_EQ(link->DevListSelected(), -1);
+  // A fresh cable chip: no frame was ever decoded, so no watchdog would help.
+  platform->Plug(scriptedDevice("/dev/cable2", 3));
+  changeDevices();
+  ASSERT_EQ(link->DevListSelected(), 0);
+  EXPECT_FALSE(link->Timer2Enabled());
+  auto features = platform->FeatureAttempts("/dev/cable2");
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].bytes, kFeatureBytes);
+  const auto &history = link->HistoryListBox();
+  auto arrival = std::find(history.begin(), history.end(), "Arrival of USB to Serial");
+  ASSERT_NE(arrival, history.end());
+  EXPECT_NE(std::find(arrival, history.end(), kFeatureLine), history.end());
+  THidDevice *cable = link->DevListBox()[0].device;
+  EXPECT_TRUE(cable->Reading());
+  platform->QueueReport("/dev/cable2", {0x00, 0xF1, 0x42});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !reports.empty(); }));
+  EXPECT_EQ(reports.back(), (std::vector<std::uint8_t>{0xF1, 0x42}));
 }
 
 TEST_F(ConnectionControlTest, CableWithoutAccessIsExplained) {
