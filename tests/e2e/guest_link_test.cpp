@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -219,7 +221,10 @@ class LinkOnHidraw : public RealHidTest, public DecoderHooks {
   // DecoderHooks
   void restartWatchdog() override { connection_->restartWatchdog(); }
   void requestLinkHold() override { connection_->requestLinkHold(); }
-  void INDataToTable(std::int32_t) override { values_.push_back(reading_.ValueText); }
+  void INDataToTable(std::int32_t) override {
+    values_.push_back(reading_.ValueText);
+    recordedFrames_.push_back(lastFrame_);
+  }
 
   const ConnectionControl &link() const { return *connection_; }
   bool cableSelected() const {
@@ -256,8 +261,13 @@ class LinkOnHidraw : public RealHidTest, public DecoderHooks {
   PanelState panel_;
   Reading reading_;
   FrameDecoder decoder_{panel_, reading_, *this};
-  FrameAssembler assembler_{[this](const std::string &text) { decoder_.ShowDataKorv(text); }};
-  std::vector<std::string> values_;  // ValueText of every recorded frame
+  FrameAssembler assembler_{[this](const std::string &text) {
+    lastFrame_ = text;
+    decoder_.ShowDataKorv(text);
+  }};
+  std::vector<std::string> values_;          // ValueText of every recorded frame
+  std::string lastFrame_;                    // FrameText handed to the decoder last
+  std::vector<std::string> recordedFrames_;  // FrameText of every recorded frame
   std::unique_ptr<ConnectionControl> connection_;
 };
 
@@ -436,6 +446,73 @@ TEST_F(LinkOnHidraw, ReplugBeforeTheFirstFrameRecovers) {
   EXPECT_TRUE(framesAfter(0, 5s)) << "frames from the re-plugged cable\n" << state();
   EXPECT_FALSE(values_.empty());
   EXPECT_EQ(loop_.watchdogTicks, 0) << "no watchdog cycle was needed";
+}
+
+// Entries of a /proc/self folder: open descriptors or threads.
+std::size_t entriesOf(const char *folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+// Whether `part` appears within `whole` in the same order (each element of `whole` used once).
+bool isInOrderWithin(const std::vector<std::string> &part, const std::vector<std::string> &whole) {
+  std::size_t at = 0;
+  for (const std::string &p : part) {
+    while (at < whole.size() && whole[at] != p) ++at;
+    if (at == whole.size()) return false;
+    ++at;
+  }
+  return true;
+}
+
+// Runs as its own guest test (e2e.link_storm): it takes a few minutes under emulation.
+TEST_F(LinkOnHidraw, StormOfPlugsWhileRecording) {
+  guard_ = std::make_unique<HangGuard>(std::chrono::seconds(600));
+  SimProcess &sim =
+      startSim({"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(framesAfter(2, 10s));
+  const std::size_t fdsBefore = entriesOf("/proc/self/fd");
+  const std::size_t threadsBefore = entriesOf("/proc/self/task");
+
+  std::mt19937 random(20261209);
+  auto pause = [&](int maxMs) { loop_.runFor(std::chrono::milliseconds(random() % maxMs)); };
+  auto waitFor = [&](const std::string &prefix, std::size_t from, std::chrono::milliseconds t) {
+    return loop_.runUntil([&] { return countEvents(sim, prefix, from) > 0; }, t);
+  };
+  int midFrame = 0;
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE(round);
+    std::size_t from = sim.events().size();
+    // Mid-frame when the meter is sending; a plain unplug otherwise.
+    if (random() % 2 == 0) {
+      ASSERT_TRUE(sim.command("unplug-mid-frame"));
+      if (waitFor("unplugged mid-frame", from, 700ms)) ++midFrame;
+    }
+    ASSERT_TRUE(sim.command("unplug"));
+    ASSERT_TRUE(waitFor("unplugged", from, 5s));
+    pause(300);
+    from = sim.events().size();
+    ASSERT_TRUE(sim.command("plug"));
+    ASSERT_TRUE(waitFor("plugged", from, 5s));
+    pause(300);
+    ASSERT_TRUE(sim.command("other-plug"));
+    pause(200);
+    ASSERT_TRUE(sim.command("other-unplug"));
+    pause(200);
+  }
+  EXPECT_GT(midFrame, 10) << "some unplugs came in the middle of a frame";
+  const std::size_t recorded = values_.size();
+  EXPECT_TRUE(framesAfter(recorded, 2s)) << "read again within 2 s of the last re-plug\n"
+                                         << state();
+  loop_.runFor(1s);
+  EXPECT_TRUE(isInOrderWithin(recordedFrames_, sim.framesSent()))
+      << "every recorded frame is one the meter sent whole, each once";
+  EXPECT_LE(entriesOf("/proc/self/fd"), fdsBefore);
+  EXPECT_LE(entriesOf("/proc/self/task"), threadsBefore);
+  EXPECT_TRUE(loop_.messages.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPixmap>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -77,6 +78,9 @@ TEST(FileJob, ProgressBoxShowsHowFarAndCancelStopsTheWork) {
     if (!box || box->value() <= 0) return;
     shownLabel = box->labelText();
     shownValue = box->value();
+    // VEXAL_SHOT_DIR=/tmp/shots keeps a picture of the box.
+    if (const QString dir = qEnvironmentVariable("VEXAL_SHOT_DIR"); !dir.isEmpty())
+      box->grab().save(dir + "/file_progress.png");
     if (auto *cancel = box->findChild<QPushButton *>()) cancel->click();
     clicker.stop();
   });
