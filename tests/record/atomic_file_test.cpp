@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -68,11 +69,25 @@ TEST_F(AtomicFileTest, CharacterDeviceIsWrittenThroughNotReplaced) {
 
 TEST_F(AtomicFileTest, FifoReceivesTheBytesAndStaysAFifo) {
   ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+  // Held open for reading (and writing, so opening never waits); read until the end mark,
+  // giving up after 5 s without data.
+  int fd = ::open(path("pipe").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const std::string sent = std::string(200000, 'x') + "end";
   std::string received;
-  std::thread reader([&] { received = slurp(path("pipe")); });
-  writeFileAtomically(path("pipe"), writes(std::string(200000, 'x') + "end"));
+  std::thread reader([&] {
+    pollfd in{fd, POLLIN, 0};
+    char buf[65536];
+    while (received.size() < sent.size() && ::poll(&in, 1, 5000) > 0) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n > 0) received.append(buf, static_cast<std::size_t>(n));
+    }
+  });
+  writeFileAtomically(path("pipe"), writes(sent));
   reader.join();
-  EXPECT_EQ(received, std::string(200000, 'x') + "end");
+  ::close(fd);
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
   struct stat st;
   ASSERT_EQ(::lstat(path("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
