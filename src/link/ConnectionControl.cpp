@@ -78,7 +78,18 @@ void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::ui
 
 void ConnectionControl::ReadBtnClick() {
   THidDevice *dev = selectedDevice();
-  if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(nullptr);
+  if (!dev || !dev->ReadWriteAccess()) return;
+  const bool wasReading = dev->Reading();
+  dev->SetDataHandler(nullptr);
+  if (wasReading) endUnfinishedTransmission();
+}
+
+// Once reading stops, the rest of a transmission in progress is lost: the assembler is told
+// it ended (a report without data), so that a cut frame is dropped rather than joined to the
+// next transmission read.
+void ConnectionControl::endUnfinishedTransmission() {
+  static constexpr std::uint8_t kNoData[] = {0x00};
+  readLusk_(0, kNoData, sizeof kNoData);
 }
 
 void ConnectionControl::SetFeatureClick() {
