@@ -35,7 +35,7 @@ constexpr int kRows = 1'000'000;
 class QuietReporter : public DataFileReporter {
  public:
   void showMessage(const std::string &) override {}
-  void showLoadFailed() override { failed = true; }
+  void showLoadFailed(const std::string &) override { failed = true; }
   bool failed = false;
 };
 

@@ -12,6 +12,7 @@
 #include "app/qt/FrmTest.h"
 #include "common/ErrorText.h"
 #include "common/qt/ErrorBox.h"
+#include "record/TempFileCleanup.h"
 #include "report/qt/FrmPrint.h"
 #include "report/qt/FrmStore.h"
 
@@ -53,6 +54,8 @@ void centreOnDesktop(QWidget &window) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // A save cut short by Ctrl+C or a shutdown leaves no temporary file behind.
+  vexal::installTempFileCleanup();
   // The window icon lives in the GUI library's resources.
   Q_INIT_RESOURCE(vexal);
   vexal::VexalApplication app(argc, argv);

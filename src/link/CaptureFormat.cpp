@@ -1,6 +1,7 @@
 #include "link/CaptureFormat.h"
 
 #include "common/Hex.h"
+#include "link/InputEcho.h"
 
 #include <charconv>
 
@@ -42,11 +43,11 @@ CaptureItem parseReport(std::string_view rest) {
   std::string_view id = nextToken(rest);
   if (id.empty()) return CaptureError{"report without a report ID"};
   if (!hexByte(id, report.reportId))
-    return CaptureError{"report ID '" + std::string(id) + "' is not two hex digits"};
+    return CaptureError{"report ID '" + echoInput(id) + "' is not two hex digits"};
   for (std::string_view token = nextToken(rest); !token.empty(); token = nextToken(rest)) {
     std::uint8_t byte;
     if (!hexByte(token, byte))
-      return CaptureError{"data byte '" + std::string(token) + "' is not two hex digits"};
+      return CaptureError{"data byte '" + echoInput(token) + "' is not two hex digits"};
     if (report.data.size() >= 0xFFFF) return CaptureError{"report longer than 65535 bytes"};
     report.data.push_back(byte);
   }
@@ -60,7 +61,7 @@ CaptureItem parseWait(std::string_view rest) {
   CaptureWait wait;
   auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), wait.ms);
   if (ec != std::errc() || end != token.data() + token.size() || wait.ms > 86'400'000ull * 366)
-    return CaptureError{"wait '" + std::string(token) + "' is not a number of milliseconds"};
+    return CaptureError{"wait '" + echoInput(token) + "' is not a number of milliseconds"};
   return wait;
 }
 
@@ -74,7 +75,7 @@ CaptureItem parseCaptureLine(std::string_view line) {
   std::string_view kind = nextToken(rest);
   if (kind == "R") return parseReport(rest);
   if (kind == "W") return parseWait(rest);
-  return CaptureError{"unknown item '" + std::string(kind.substr(0, 20)) + "'"};
+  return CaptureError{"unknown item '" + echoInput(kind) + "'"};
 }
 
 std::string formatCaptureReport(std::uint8_t reportId, const std::uint8_t *data, std::size_t size) {

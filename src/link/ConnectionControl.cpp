@@ -76,7 +76,18 @@ void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::ui
 
 void ConnectionControl::ReadBtnClick() {
   THidDevice *dev = selectedDevice();
-  if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(nullptr);
+  if (!dev || !dev->ReadWriteAccess()) return;
+  const bool wasReading = dev->Reading();
+  dev->SetDataHandler(nullptr);
+  if (wasReading) endUnfinishedTransmission();
+}
+
+// Once reading stops, the rest of a transmission in progress is lost: the assembler is told
+// it ended (a report without data), so that a cut frame is dropped rather than joined to the
+// next transmission read.
+void ConnectionControl::endUnfinishedTransmission() {
+  static constexpr std::uint8_t kNoData[] = {0x00};
+  readLusk_(0, kNoData, sizeof kNoData);
 }
 
 void ConnectionControl::SetFeatureClick() {
@@ -209,11 +220,18 @@ void ConnectionControl::HidCtlDeviceChange(THidDeviceController &) {
     if (devList_[i].text == kCableName) selected_ = i;
   // Any change of the devices stops the cable's reading. While the link is open, read the
   // newly selected cable again at once instead of leaving the link silent.
-  if (usbConDown_) {
-    THidDevice *dev = selectedDevice();
-    if (dev && dev->ReadWriteAccess()) dev->SetDataHandler(dataHandler_);
-  }
+  if (usbConDown_) resumeOnSelectedCable();
   shell_.linkStateChanged();
+}
+
+// Opens the link on the selected cable as Connect does: a freshly plugged cable has
+// forgotten its line rate, so it gets the feature report (and its history line) before
+// reading starts.
+void ConnectionControl::resumeOnSelectedCable() {
+  THidDevice *dev = selectedDevice();
+  if (!dev || !dev->ReadWriteAccess()) return;
+  SetFeatureClick();
+  dev->SetDataHandler(dataHandler_);
 }
 
 }  // namespace vexal

@@ -103,6 +103,8 @@ class ConnectionControl {
   THidDevice *selectedDevice() const;
   void addHistory(std::string line);
   void linkStep(bool fromUser);
+  void resumeOnSelectedCable();
+  void endUnfinishedTransmission();
   void setTimer2(bool on);
   void onReport(THidDevice &dev, std::uint8_t id, const std::uint8_t *data, std::uint16_t size);
   void releaseListedDevices();

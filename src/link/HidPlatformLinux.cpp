@@ -62,10 +62,21 @@ const char *sysAttr(struct udev_device *device, const char *name) {
   return device != nullptr ? udev_device_get_sysattr_value(device, name) : nullptr;
 }
 
+// The bytes of a sysfs file; what could be read when the device goes away meanwhile (the
+// read then fails with ENODEV, which must not escape as an exception).
 std::vector<std::uint8_t> readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  std::uint8_t buf[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  ::close(fd);
+  return bytes;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <random>
 #include <system_error>
 
+#include "record/FileDescriptor.h"
 #include "record/TableDatapacket.h"
 #include "record/TableTextFile.h"
 
@@ -28,148 +29,82 @@ std::string reason(int err) {
   return std::generic_category().message(err);
 }
 
-EFileError createError(std::string_view path, int err) {
-  return EFileError("Cannot create file \"" + std::string(path) + "\". " + reason(err));
-}
-EFileError writeError(std::string_view path, int err) {
-  return EFileError("Cannot write file \"" + std::string(path) + "\". " + reason(err));
-}
-EFileError openError(std::string_view path, int err) {
-  return EFileError("Cannot open file \"" + std::string(path) + "\". " + reason(err));
-}
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
+// A load failure with its reason, for the user.
+class ELoadFailed : public std::runtime_error {
  public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor &) = delete;
-  Descriptor &operator=(const Descriptor &) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports the result (a write error may only show here).
-  int close() {
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
+  using std::runtime_error::runtime_error;
 };
 
-class FileSink : public ByteSink {
- public:
-  FileSink(int fd, std::string_view path) : fd_(fd), path_(path) {}
-  void write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw writeError(path_, n < 0 ? errno : ENOSPC);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-
- private:
-  int fd_;
-  std::string_view path_;
-};
-
-// The file a save replaces: the path itself, or where a symbolic link at it points.
-std::string saveTarget(const std::string &path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char *real = ::realpath(path.c_str(), nullptr)) {
-      std::string resolved(real);
-      ::free(real);
-      return resolved;
-    }
-  }
-  return path;
-}
-
-std::string folderOf(const std::string &path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string fileNameOf(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-// Creates a new, uniquely named file beside `target`; the umask applies as for any new file.
-int createTempBeside(const std::string &target, std::string &tempPath) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device seed;
-  std::string stem = folderOf(target) + "/." + fileNameOf(target).substr(0, 100) + ".";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = stem + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-               std::to_string(seed() % 100000) + ".tmp";
-    int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// Writes, flushes and closes the temporary file; throws on the first failure.
-void fillTemp(Descriptor &fd, const std::string &path,
-              const std::function<void(ByteSink &)> &produce) {
-  FileSink sink(fd.get(), path);
-  produce(sink);
-  if (::fsync(fd.get()) != 0 && errno != EINVAL) throw writeError(path, errno);
-  if (fd.close() != 0) throw writeError(path, errno);
+ELoadFailed loadFailure(std::string_view path, const std::string &what) {
+  return ELoadFailed(std::string(path) + ": " + what);
 }
 
 // Opens a regular file for reading; other kinds (folders, pipes, devices) are refused so
 // that reading can neither block nor run forever.
 int openRegularFile(const std::string &path, struct stat &st) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw openError(path, errno);
+  if (fd < 0) throw loadFailure(path, "cannot open the file: " + reason(errno));
   int err = 0;
   if (::fstat(fd, &st) != 0)
     err = errno;
   else if (S_ISDIR(st.st_mode))
     err = EISDIR;
-  else if (!S_ISREG(st.st_mode))
-    err = EINVAL;
   if (err != 0) {
     ::close(fd);
-    throw openError(path, err);
+    throw loadFailure(path, "cannot open the file: " + reason(err));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw loadFailure(path, "not a regular file");
   }
   return fd;
 }
 
-bool loadDatapacket(const std::string &path, ReadingTable &table) {
+ELoadFailed readFailure(std::string_view path, int err) {
+  return loadFailure(path, "cannot read the file: " + reason(err));
+}
+
+// A UTF-8 byte-order mark at the start is passed over, as the text reader's header line
+// takes it.
+void skipByteOrderMark(int fd) {
+  char head[3];
+  if (::pread(fd, head, sizeof head, 0) == 3 && std::string_view(head, 3) == kUtf8ByteOrderMark)
+    ::lseek(fd, 3, SEEK_SET);
+}
+
+void loadDatapacket(const std::string &path, ReadingTable &table, FileProgress *progress) {
   struct stat st;
-  Descriptor fd(openRegularFile(path, st));
+  FileDescriptor fd(openRegularFile(path, st));
+  skipByteOrderMark(fd.get());
   DatapacketReader reader;
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t done = 0;
   for (bool last = false; !last;) {
+    reportProgress(progress, done, size);
     char *buffer = reader.bufferToFill(kXmlReadPiece);
-    if (!buffer) return false;
+    if (!buffer) throw loadFailure(path, "out of memory");
     ssize_t n = ::read(fd.get(), buffer, kXmlReadPiece);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) throw readFailure(path, errno);
     last = n == 0;
-    if (!reader.feedFilled(static_cast<std::size_t>(n), last)) return false;
+    done += static_cast<std::uint64_t>(n);
+    if (!reader.feedFilled(static_cast<std::size_t>(n), last)) break;
   }
-  return reader.finishInto(table);
+  if (!reader.finishInto(table)) throw loadFailure(path, reader.failure());
 }
 
 // Reads the file piece by piece into one buffer that holds at most the unfinished line and
 // the next piece, so no copy of the whole file is ever held.
-bool loadText(const std::string &path, ReadingTable &table) {
+void loadText(const std::string &path, ReadingTable &table, FileProgress *progress) {
   struct stat st;
-  Descriptor fd(openRegularFile(path, st));
+  FileDescriptor fd(openRegularFile(path, st));
   TextTableReader reader(table);
   std::string buffer;
   std::size_t have = 0;  // bytes of an unfinished line at the start of the buffer
   std::size_t left = static_cast<std::size_t>(st.st_size);  // expected, for sizing only
+  const auto size = static_cast<std::uint64_t>(st.st_size);
   for (bool last = false; !last;) {
+    reportProgress(progress, size - left, size);
     // A line longer than a piece makes the pieces grow with it, so it is scanned a
     // bounded number of times; near the file's end, no more room than needed is taken.
     std::size_t room = std::max(kReadPiece, have);
@@ -177,16 +112,18 @@ bool loadText(const std::string &path, ReadingTable &table) {
     if (buffer.size() < have + room) buffer.resize(have + room);
     ssize_t n = ::read(fd.get(), buffer.data() + have, room);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) throw readFailure(path, errno);
     have += static_cast<std::size_t>(n);
     left -= std::min(left, static_cast<std::size_t>(n));
     last = n == 0;
     std::size_t used = reader.feed(std::string_view(buffer.data(), have), last);
-    if (!reader.result().ok) return false;
+    if (!reader.result().ok) {
+      const TextReadResult &r = reader.result();
+      throw loadFailure(path, "line " + std::to_string(r.failedLine) + ": " + r.why);
+    }
     std::memmove(buffer.data(), buffer.data() + used, have - used);
     have -= used;
   }
-  return true;
 }
 
 }  // namespace
@@ -218,36 +155,24 @@ std::string saveFailedText(std::string_view path) {
   return "Could not save table to specified file: " + std::string(path);
 }
 
-void writeFileAtomically(const std::string &path, const std::function<void(ByteSink &)> &produce) {
-  if (path.empty()) throw createError(path, ENOENT);
-  std::string target = saveTarget(path);
-  std::string temp;
-  Descriptor fd(createTempBeside(target, temp));
-  if (fd.get() < 0) throw createError(path, errno);
-  try {
-    struct stat old;
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-      ::fchmod(fd.get(), old.st_mode & 07777);
-    fillTemp(fd, path, produce);
-    if (::rename(temp.c_str(), target.c_str()) != 0) throw createError(path, errno);
-  } catch (...) {
-    if (fd.get() >= 0) fd.close();
-    ::unlink(temp.c_str());
-    throw;
-  }
-}
-
-bool SaveTableToFile(const ReadingTable &table, const std::string &path,
-                     DataFileReporter &reporter) {
+bool SaveTableToFile(const ReadingTable &table, const std::string &path, DataFileReporter &reporter,
+                     FileProgress *progress) {
   if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
     // A failure travels as EFileError to whoever shows errors; no message here.
-    writeFileAtomically(path, [&](ByteSink &sink) { writeTableDatapacket(table, sink); });
+    try {
+      writeFileAtomically(path,
+                          [&](ByteSink &sink) { writeTableDatapacket(table, sink, progress); });
+    } catch (const EFileCancelled &) {
+      return false;
+    }
     reporter.showMessage(saveSucceededText(path));
     return true;
   }
   bool written = true;
   try {
-    writeFileAtomically(path, [&](ByteSink &sink) { writeTableText(table, sink); });
+    writeFileAtomically(path, [&](ByteSink &sink) { writeTableText(table, sink, progress); });
+  } catch (const EFileCancelled &) {
+    return false;
   } catch (const std::exception &) {
     written = false;
   }
@@ -255,16 +180,25 @@ bool SaveTableToFile(const ReadingTable &table, const std::string &path,
   return written;
 }
 
-bool LoadFileToTable(const std::string &path, ReadingTable &table, DataFileReporter &reporter) {
-  bool loaded = false;
+bool LoadFileToTable(const std::string &path, ReadingTable &table, DataFileReporter &reporter,
+                     FileProgress *progress) {
+  const std::size_t rowsBefore = table.rowCount();
   try {
-    loaded = dataFileFormatFor(path) == DataFileFormat::Datapacket ? loadDatapacket(path, table)
-                                                                   : loadText(path, table);
-  } catch (const std::exception &) {
-    loaded = false;
+    if (dataFileFormatFor(path) == DataFileFormat::Datapacket)
+      loadDatapacket(path, table, progress);
+    else
+      loadText(path, table, progress);
+    return true;
+  } catch (const EFileCancelled &) {
+    table.removeRowsFrom(rowsBefore);
+  } catch (const ELoadFailed &e) {
+    reporter.showLoadFailed(e.what());
+  } catch (const std::bad_alloc &) {
+    reporter.showLoadFailed(path + ": out of memory");
+  } catch (const std::exception &e) {
+    reporter.showLoadFailed(path + ": " + e.what());
   }
-  if (!loaded) reporter.showLoadFailed();
-  return loaded;
+  return false;
 }
 
 void SplitByDelimiter(std::string_view text, std::string_view delimiter,

@@ -3,8 +3,7 @@
 // chosen by the file name's extension alone: ".xml" in any letter case is the XML
 // datapacket, every other name (".xls", ".txt", anything, nothing) the tab-separated text.
 //
-// Saving never destroys the previous file: the new content goes to a temporary file in the
-// same folder, which replaces the target only once it is completely written.
+// Saving never destroys the previous file (see AtomicFile.h).
 //
 // Paths are UTF-8 byte strings; messages are UTF-8 texts.
 
@@ -14,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "record/AtomicFile.h"
 #include "record/ByteSink.h"
+#include "record/FileProgress.h"
 #include "record/ReadingTable.h"
 
 namespace vexal {
@@ -29,15 +30,9 @@ class DataFileReporter {
   virtual ~DataFileReporter() = default;
   // A plain box without icon, titled with the application title, with an OK button.
   virtual void showMessage(const std::string &text) = 0;
-  // kLoadFailedText in a box titled kLoadFailedTitle with an error icon and an OK button.
-  virtual void showLoadFailed() = 0;
-};
-
-// A file that could not be created or written, with the system's reason. Saving the XML
-// form lets it travel to the program's error box.
-class EFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+  // kLoadFailedText in a box titled kLoadFailedTitle with an error icon and an OK button;
+  // `reason` says which file, where in it and what was wrong (the box's detailed text).
+  virtual void showLoadFailed(const std::string &reason) = 0;
 };
 
 enum class DataFileFormat { Text, Datapacket };
@@ -52,26 +47,26 @@ std::string saveFailedText(std::string_view path);
 // Writes the table to `path` in the format its extension selects and reports the outcome:
 // the success text, or for the text form the failure text. A failed XML save throws
 // EFileError instead, without any message. True when the file was written.
-bool SaveTableToFile(const ReadingTable &table, const std::string &path,
-                     DataFileReporter &reporter);
+//
+// With `progress`, the rows written are reported and the user may stop the save: then the
+// old file stays, no temporary file remains, nothing is said and the result is false.
+bool SaveTableToFile(const ReadingTable &table, const std::string &path, DataFileReporter &reporter,
+                     FileProgress *progress = nullptr);
 
 // Reads `path` into the table: a text file's rows are appended (those before a failing line
 // stay); an XML file replaces rows, states and change log, or leaves the table as it was
 // when it fails. A failure is reported with showLoadFailed. True when the file was read.
-bool LoadFileToTable(const std::string &path, ReadingTable &table, DataFileReporter &reporter);
+//
+// With `progress`, the bytes read are reported and the user may stop the open: then the
+// table is exactly as it was (a text file's rows already appended are taken back), nothing
+// is said and the result is false.
+bool LoadFileToTable(const std::string &path, ReadingTable &table, DataFileReporter &reporter,
+                     FileProgress *progress = nullptr);
 
 // Replaces `parts` with the pieces of `text` between occurrences of `delimiter`: n
 // delimiters give n + 1 pieces, some possibly empty. An empty delimiter gives the whole
 // text as one piece.
 void SplitByDelimiter(std::string_view text, std::string_view delimiter,
                       std::vector<std::string> &parts);
-
-// Writes a file through `produce`, into a temporary file in the target's folder that is
-// renamed over `path` only when everything was written and flushed to disk. Throws
-// EFileError ("Cannot create file "<path>". <reason>" or "Cannot write file ..."); any
-// exception from `produce` passes through. On failure the target is left untouched and no
-// temporary file remains. An existing target keeps its permissions; a symbolic link is
-// followed, so the file it points to is replaced.
-void writeFileAtomically(const std::string &path, const std::function<void(ByteSink &)> &produce);
 
 }  // namespace vexal

@@ -177,6 +177,23 @@ void ReadingTable::clear() {
     notify([](TableObserver &o) { o.tableReset(); });
 }
 
+void ReadingTable::removeRowsFrom(std::size_t first) {
+  if (first >= rows_->size()) return;
+  const std::size_t count = rows_->size() - first;
+  if (rows_.use_count() > 1) {
+    // A snapshot still walks these rows: the table goes on with a copy of the ones it keeps.
+    rows_ = std::make_shared<std::deque<Row>>(rows_->begin(), rows_->begin() + first);
+  } else {
+    rows_->resize(first);
+  }
+  log_.resize(log_.size() - std::min(count, log_.size()));
+  ++generation_;
+  if (suspended_)
+    changedWhileSuspended_ = true;
+  else
+    notify([](TableObserver &o) { o.tableReset(); });
+}
+
 void ReadingTable::replaceWith(ReadingTable &&other) {
   rows_ = std::move(other.rows_);
   log_ = std::move(other.log_);

@@ -106,6 +106,9 @@ class ReadingTable {
 
   // Delete Data: no rows, empty log, sequence numbers start at 1 again.
   void clear();
+  // Takes back the rows from `first` on that appendRow added, with their log entries (a
+  // text file's rows when its opening is cancelled).
+  void removeRowsFrom(std::size_t first);
   // Replaces rows, states and log with those of `other` (opening an XML file).
   void replaceWith(ReadingTable &&other);
 

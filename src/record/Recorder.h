@@ -54,6 +54,9 @@ class Recorder {
   bool recordSI() const { return recordSI_; }
   void setRecordSI(bool on) { recordSI_ = on; }
   const std::string &recordSITimeText() const { return recordSITimeText_; }
+  // The box holds `text` without a change event, as at start-up: the countdown keeps its
+  // value, so with SampleInterval at 0 the next reading is recorded at once.
+  void setRecordSITimeText(std::string_view text) { recordSITimeText_ = std::string(text); }
 
   std::int32_t RecordNo = 1;
   std::int32_t MaxRecords = 10000;

@@ -258,7 +258,7 @@ std::optional<std::int32_t> parseDatapacketTime(std::string_view text) {
   return (*h * 60 + *m) * 60'000 + *inMinute;
 }
 
-void writeTableDatapacket(const ReadingTable &table, ByteSink &sink) {
+void writeTableDatapacket(const ReadingTable &table, ByteSink &sink, FileProgress *progress) {
   BlockWriter out(sink);
   out.put(kXmlDeclaration);
   out.put("  ");
@@ -269,7 +269,11 @@ void writeTableDatapacket(const ReadingTable &table, ByteSink &sink) {
     out.put("<ROWDATA/>");
   } else {
     out.put("<ROWDATA>");
-    for (std::size_t i = 0; i < table.rowCount(); ++i) putRow(out, table, i);
+    const std::size_t rows = table.rowCount();
+    for (std::size_t i = 0; i < rows; ++i) {
+      if (i % kRowsPerProgressReport == 0) reportProgress(progress, i, rows);
+      putRow(out, table, i);
+    }
     out.put("</ROWDATA>");
   }
   out.put("</DATAPACKET>");
@@ -306,6 +310,7 @@ struct DatapacketReader::Impl {
   Node open[kTrackedDepth] = {};
   bool sawRoot = false;
   bool finished = false;
+  bool started = false;  // feed() has seen the first bytes
 
   Impl() {
     parser = XML_ParserCreate(kByteEncodingName);
@@ -319,9 +324,16 @@ struct DatapacketReader::Impl {
   }
   ~Impl() { XML_ParserFree(parser); }
 
+  std::string position() const {
+    return "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ", byte offset " +
+           std::to_string(XML_GetCurrentByteIndex(parser)) + ": ";
+  }
   void fail(std::string why) {
-    if (failure.empty()) failure = std::move(why);
+    if (failure.empty()) failure = position() + why;
     XML_StopParser(parser, XML_FALSE);
+  }
+  void failParsing() {
+    if (failure.empty()) failure = position() + XML_ErrorString(XML_GetErrorCode(parser));
   }
 
   static void XMLCALL onDoctype(void *self, const XML_Char *, const XML_Char *, const XML_Char *,
@@ -462,13 +474,18 @@ bool DatapacketReader::feed(std::string_view bytes, bool last) {
     d.failure = "bytes after the end of the document";
     return false;
   }
+  if (!d.started) {
+    d.started = true;
+    if (bytes.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
+      bytes.remove_prefix(kUtf8ByteOrderMark.size());
+  }
   // expat takes an int length; give it large input in pieces.
   constexpr std::size_t kPiece = 4 << 20;
   do {
     std::size_t n = bytes.size() < kPiece ? bytes.size() : kPiece;
     bool final = last && n == bytes.size();
     if (XML_Parse(d.parser, bytes.data(), static_cast<int>(n), final) != XML_STATUS_OK) {
-      if (d.failure.empty()) d.failure = XML_ErrorString(XML_GetErrorCode(d.parser));
+      d.failParsing();
       return false;
     }
     bytes.remove_prefix(n);
@@ -486,7 +503,7 @@ bool DatapacketReader::feedFilled(std::size_t count, bool last) {
   Impl &d = *impl_;
   if (!d.failure.empty()) return false;
   if (XML_ParseBuffer(d.parser, static_cast<int>(count), last) != XML_STATUS_OK) {
-    if (d.failure.empty()) d.failure = XML_ErrorString(XML_GetErrorCode(d.parser));
+    d.failParsing();
     return false;
   }
   d.finished = last;

@@ -10,14 +10,18 @@
 #include <string_view>
 
 #include "record/ByteSink.h"
+#include "record/FileProgress.h"
 #include "record/ReadingTable.h"
 
 namespace vexal {
 
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 inline constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" standalone=\"yes\"?>";
 
 // Writes the whole document: declaration, two blanks, then the root element on one line.
-void writeTableDatapacket(const ReadingTable &table, ByteSink &sink);
+// `progress` hears the rows written and may stop the writing (EFileCancelled).
+void writeTableDatapacket(const ReadingTable &table, ByteSink &sink,
+                          FileProgress *progress = nullptr);
 std::string tableToDatapacket(const ReadingTable &table);
 
 // The "time" form: hh:mm: and five digits of milliseconds within the minute.
@@ -30,7 +34,9 @@ std::optional<std::int32_t> parseDatapacketTime(std::string_view text);
 // Bytes are taken one for one as characters (a single-byte encoding), so code page 936
 // texts come back unchanged whatever the document declares. Control bytes that the writer
 // copies unchanged (and that XML would otherwise refuse) are read back as themselves.
-// Document type declarations are refused, so no entity is ever defined or expanded.
+// Document type declarations are refused, so no entity is ever defined or expanded. A UTF-8
+// byte-order mark before the document is passed over by feed() (callers of bufferToFill
+// skip it themselves).
 class DatapacketReader {
  public:
   DatapacketReader();
@@ -48,7 +54,8 @@ class DatapacketReader {
   // follow file order). False, leaving `table` untouched, when the document failed or is
   // not a complete datapacket with the six fields.
   bool finishInto(ReadingTable &table);
-  // Why the document failed (for diagnostics); empty while it has not.
+  // Why the document failed, with its line and byte offset where the parser knows them;
+  // empty while it has not.
   const std::string &failure() const;
 
  private:

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "link/InputEcho.h"
 #include "record/TimeOfDay.h"
 
 namespace vexal {
@@ -61,9 +62,18 @@ const char *scanLine(const char *p, const char *end, std::string_view (&parts)[k
   return p;
 }
 
+// A tab, CR or LF inside a value would split the field or the line on reading: each is
+// written as one blank, so every file written reads back with all its rows.
 void putField(BlockWriter &out, std::optional<std::string_view> text) {
   std::string_view t = text ? trimControls(*text) : std::string_view();
-  out.put(t.empty() ? kNullText : t);
+  if (t.empty()) return out.put(kNullText);
+  for (std::size_t start = 0;;) {
+    std::size_t mark = t.find_first_of("\t\r\n", start);
+    if (mark == std::string_view::npos) return out.put(t.substr(start));
+    out.put(t.substr(start, mark - start));
+    out.put(' ');
+    start = mark + 1;
+  }
 }
 
 void writeRow(const ReadingTable &table, std::size_t i, BlockWriter &out) {
@@ -113,6 +123,9 @@ std::optional<std::string_view> &textOf(TableRowView &row, std::size_t index) {
   }
 }
 
+constexpr const char *kFieldNames[kTextFileFields] = {"No",   "Time",    "Value",
+                                                      "Unit", "V_Range", "I_Range"};
+
 // Sets field `index` of `row` from one part. False when the part does not convert. Texts
 // stay views into the file's bytes until the table stores (and cuts) them.
 bool assignPart(TableRowView &row, std::size_t index, std::string_view part) {
@@ -133,17 +146,23 @@ bool assignPart(TableRowView &row, std::size_t index, std::string_view part) {
   }
 }
 
-// Reads the line of `parts` into a new row of `table`. False when the line fails; the
-// row is stored with the fields assigned so far either way.
-bool appendLine(const std::string_view (&parts)[kTextFileFields + 1], std::size_t count,
-                bool whollyEmpty, ReadingTable &table) {
+std::string partFailure(std::size_t index, std::string_view part) {
+  const char *kind = index == 0 ? "a whole number" : "a time of day";
+  return std::string("field ") + kFieldNames[index] + " '" + echoInput(part) + "' is not " + kind;
+}
+
+// Reads the line of `parts` into a new row of `table`. Returns why the line fails, or
+// nothing; the row is stored with the fields assigned so far either way.
+std::optional<std::string> appendLine(const std::string_view (&parts)[kTextFileFields + 1],
+                                      std::size_t count, bool whollyEmpty, ReadingTable &table) {
   TableRowView row;
-  bool ok = !whollyEmpty;  // a wholly empty line has no number in its first field
-  for (std::size_t i = 0; ok && i < count && i < kTextFileFields; ++i)
-    ok = assignPart(row, i, parts[i]);
-  if (count > kTextFileFields) ok = false;
+  std::optional<std::string> why;
+  if (whollyEmpty) why = "the line is empty";  // it has no number in its first field
+  for (std::size_t i = 0; !why && i < count && i < kTextFileFields; ++i)
+    if (!assignPart(row, i, parts[i])) why = partFailure(i, parts[i]);
+  if (!why && count > kTextFileFields) why = "the line has more than six fields";
   table.appendRow(row);
-  return ok;
+  return why;
 }
 
 }  // namespace
@@ -175,11 +194,15 @@ std::optional<std::int32_t> parseWholeNumber(std::string_view text) {
   return static_cast<std::int32_t>(value);
 }
 
-void writeTableText(const ReadingTable &table, ByteSink &sink) {
+void writeTableText(const ReadingTable &table, ByteSink &sink, FileProgress *progress) {
   BlockWriter out(sink);
   out.put(kTextHeader);
   out.put(kLineEnd);
-  for (std::size_t i = 0; i < table.rowCount(); ++i) writeRow(table, i, out);
+  const std::size_t rows = table.rowCount();
+  for (std::size_t i = 0; i < rows; ++i) {
+    if (i % kRowsPerProgressReport == 0) reportProgress(progress, i, rows);
+    writeRow(table, i, out);
+  }
   out.flush();
 }
 
@@ -204,11 +227,12 @@ std::size_t TextTableReader::feed(std::string_view bytes, bool last) {
     if (!complete && !last) break;
     ++lineNo_;
     if (lineNo_ > 1) {  // the first line is the header, whatever it holds
-      bool ok = appendLine(parts, count, lineEnd == p, table_);
+      std::optional<std::string> why = appendLine(parts, count, lineEnd == p, table_);
       ++result_.rowsAdded;
-      if (!ok) {
+      if (why) {
         result_.ok = false;
         result_.failedLine = lineNo_;
+        result_.why = std::move(*why);
       }
     }
     p = nextLine(lineEnd, end);
@@ -216,6 +240,7 @@ std::size_t TextTableReader::feed(std::string_view bytes, bool last) {
   if (last && lineNo_ == 0 && result_.ok) {  // no lines at all: not even a header
     result_.ok = false;
     result_.failedLine = 1;
+    result_.why = "the file holds no lines";
   }
   return result_.ok ? static_cast<std::size_t>(p - begin) : bytes.size();
 }

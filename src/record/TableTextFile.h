@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "record/ByteSink.h"
+#include "record/FileProgress.h"
 #include "record/ReadingTable.h"
 
 namespace vexal {
@@ -44,14 +45,17 @@ std::string_view trimControls(std::string_view text);
 // surrounding blanks. Anything else gives nothing.
 std::optional<std::int32_t> parseWholeNumber(std::string_view text);
 
-// Writes the header line and every row, in table order.
-void writeTableText(const ReadingTable &table, ByteSink &sink);
+// Writes the header line and every row, in table order. A tab, CR or LF inside a value
+// is written as a blank.
+// `progress` hears the rows written and may stop the writing (EFileCancelled).
+void writeTableText(const ReadingTable &table, ByteSink &sink, FileProgress *progress = nullptr);
 std::string tableToText(const ReadingTable &table);
 
 struct TextReadResult {
   bool ok = true;
   std::size_t rowsAdded = 0;   // the row of a failing line included
   std::size_t failedLine = 0;  // 1-based line of the file that failed, when !ok
+  std::string why;             // what was wrong with that line, when !ok
 };
 
 // Appends the rows of a text file to `table` (change state 4 each) as its bytes arrive.

@@ -36,6 +36,18 @@ class ReplayToolTest : public ::testing::Test {
     return std::string(VEXAL_TEST_DATA_DIR) + "/app/captures/" + name;
   }
 
+  // Runs a shell command line whose standard output is read back, in the C locale.
+  static ToolRun shell(const std::string &cmd) {
+    ToolRun run;
+    FILE *p = popen(("LC_ALL=C; export LC_ALL; " + cmd).c_str(), "r");
+    char buf[4096];
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
+    int status = pclose(p);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+  static std::string tool() { return std::string(VEXAL_BIN_DIR) + "/vexal-replay"; }
+
   // Runs the tool in the C locale with `args`, optionally feeding `input` on stdin.
   ToolRun replay(const std::string &args, const std::string &input = "") {
     fs::path errFile = dir / "stderr.txt", inFile = dir / "stdin.txt";
@@ -80,15 +92,17 @@ TEST_F(ReplayToolTest, RecordingOptions) {
   ToolRun limited = replay("--limit 2 " + capture("repeats.cap"));
   EXPECT_EQ(std::count(limited.out.begin(), limited.out.end(), '\n'), 3);
 
-  // One frame a second, a two-second interval typed into the box: the countdown starts
-  // from the typed value, then every other frame is recorded.
+  // One frame a second, the box holding 2 with the countdown at 0 as at start-up: the
+  // first reading is recorded at once, then every other frame.
   ToolRun sampled = replay("--sampling 2 " + capture("every_second.cap"));
   ASSERT_EQ(sampled.status, 0) << sampled.err;
-  for (const char *t : {"\t00:00:02\t", "\t00:00:04\t", "\t00:00:06\t", "\t00:00:08\t"})
+  for (const char *t :
+       {"\t00:00:00\t", "\t00:00:02\t", "\t00:00:04\t", "\t00:00:06\t", "\t00:00:08\t"})
     EXPECT_NE(sampled.out.find(t), std::string::npos) << t;
-  EXPECT_EQ(sampled.out.find("\t00:00:00\t"), std::string::npos);
+  EXPECT_EQ(sampled.out.rfind(kHeader + "1\t00:00:00\t", 0), 0u);
+  EXPECT_EQ(sampled.out.find("\t00:00:01\t"), std::string::npos);
   EXPECT_EQ(sampled.out.find("\t00:00:03\t"), std::string::npos);
-  EXPECT_EQ(std::count(sampled.out.begin(), sampled.out.end(), '\n'), 5);
+  EXPECT_EQ(std::count(sampled.out.begin(), sampled.out.end(), '\n'), 6);
   ToolRun everyFrame = replay("--sampling 0 " + capture("every_second.cap"));
   EXPECT_EQ(std::count(everyFrame.out.begin(), everyFrame.out.end(), '\n'), 11);
 }
@@ -149,11 +163,119 @@ TEST_F(ReplayToolTest, OpenAndSaveDataFiles) {
   ToolRun missing = replay("--open " + (dir / "none.txt").string() + " -", "");
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "");
-  EXPECT_EQ(missing.err, "Failed to Load File!\n");
+  EXPECT_EQ(missing.err, "Failed to Load File!\n" + (dir / "none.txt").string() +
+                             ": cannot open the file: No such file or directory\n");
 
   ToolRun unwritable = replay("--out " + (dir / "no" / "such" / "x.txt").string() + " -", "");
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("Could not save table to specified file: "), std::string::npos);
+}
+
+// ------------------------------------------------------------------ odd input and targets
+
+TEST_F(ReplayToolTest, CaptureThatCannotBeReadFailsAndTouchesNothing) {
+  fs::path out = dir / "r.txt";
+  std::ofstream(out) << "keep";
+  fs::create_directory(dir / "folder");
+  ToolRun folder = replay("--out " + out.string() + " " + (dir / "folder").string());
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.out, "");
+  EXPECT_EQ(folder.err, "vexal-replay: cannot open capture '" + (dir / "folder").string() +
+                            "': Is a directory\n");
+  EXPECT_EQ(readFile(out), "keep");
+  // Opens, then every read fails.
+  ToolRun unreadable = replay("--out " + out.string() + " /proc/self/mem");
+  EXPECT_EQ(unreadable.status, 1);
+  EXPECT_EQ(unreadable.err,
+            "vexal-replay: cannot read capture '/proc/self/mem': Input/output error\n");
+  EXPECT_EQ(readFile(out), "keep");
+  ToolRun toStdout = replay("/proc/self/mem");
+  EXPECT_EQ(toStdout.status, 1);
+  EXPECT_EQ(toStdout.out, "");
+}
+
+TEST_F(ReplayToolTest, FailedWritesToStandardOutputFail) {
+  // A large table (written while the tool runs) and a small one (only at the final flush).
+  fs::path big = dir / "big.txt";
+  {
+    std::ofstream f(big, std::ios::binary);
+    f << kHeader;
+    for (int i = 1; i <= 100000; ++i) f << i << "\t10:00:00\t12.34\tV\tDCV  600V\tContinuous\r\n";
+  }
+  for (std::string input : {"--open " + big.string() + " -", std::string("-")}) {
+    SCOPED_TRACE(input);
+    ToolRun full = shell(tool() + " " + input + " </dev/null 2>&1 >/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.out.find("cannot write to standard output: No space left on device"),
+              std::string::npos)
+        << full.out;
+    EXPECT_EQ(full.out.find("terminate"), std::string::npos);
+    ToolRun closed = shell(tool() + " " + input + " </dev/null 2>&1 >&-");
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_NE(closed.out.find("cannot write to standard output: Bad file descriptor"),
+              std::string::npos)
+        << closed.out;
+  }
+}
+
+TEST_F(ReplayToolTest, OutDashWritesStandardOutputAndDoubleDashEndsOptions) {
+  ToolRun plain = replay(capture("four_frames.cap"));
+  ToolRun dash = replay("--out - " + capture("four_frames.cap"));
+  EXPECT_EQ(dash.status, 0);
+  EXPECT_EQ(dash.out, plain.out);
+  EXPECT_FALSE(fs::exists("-"));
+
+  fs::copy_file(capture("four_frames.cap"), dir / "-x.cap");
+  ToolRun named = shell("cd " + dir.string() + " && " + tool() + " -- -x.cap");
+  EXPECT_EQ(named.status, 0);
+  EXPECT_EQ(named.out, plain.out);
+  EXPECT_EQ(shell("cd " + dir.string() + " && " + tool() + " -x.cap 2>/dev/null").status, 2);
+  EXPECT_EQ(shell("cd " + dir.string() + " && " + tool() + " -- -x.cap more 2>/dev/null").status,
+            2);
+}
+
+TEST_F(ReplayToolTest, OutOntoLinkToStandardOutputGoesDownThePipe) {
+  // What --out /dev/stdout does when standard output is a pipe.
+  fs::path link = dir / "stdout";
+  fs::create_symlink("/proc/self/fd/1", link);
+  ToolRun plain = replay(capture("four_frames.cap"));
+  ToolRun r =
+      shell(tool() + " --out " + link.string() + " " + capture("four_frames.cap") + " | cat");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, plain.out);
+  EXPECT_TRUE(fs::is_symlink(link));
+}
+
+TEST_F(ReplayToolTest, TabAsDecimalSeparatorStillGivesAFileThatOpens) {
+  fs::path out = dir / "tab.txt";
+  ToolRun saved = shell(tool() + " --decimal \"$(printf '\\t')\" --out " + out.string() + " " +
+                        capture("four_frames.cap"));
+  ASSERT_EQ(saved.status, 0);
+  EXPECT_NE(readFile(out).find("\t12 34\t"), std::string::npos);
+  ToolRun reopened = replay("--open " + out.string() + " -", "");
+  EXPECT_EQ(reopened.status, 0) << reopened.err;
+  EXPECT_EQ(std::count(reopened.out.begin(), reopened.out.end(), '\n'), 4);
+}
+
+TEST_F(ReplayToolTest, BadTokensAreCutAndEscapedInMessages) {
+  const std::string huge = "\x1b[2J" + std::string(1 << 20, 'Z');
+  ToolRun item = replay("-", huge + "\n");
+  EXPECT_EQ(item.status, 2);
+  EXPECT_LT(item.err.size(), 200u);
+  EXPECT_EQ(item.err.find('\x1b'), std::string::npos);
+  EXPECT_EQ(item.err.rfind("line 1: unknown item '\\x1b[2JZZZ", 0), 0u) << item.err;
+  ToolRun data = replay("-", "R 00 \x07" + std::string(100000, 'f') + "\n");
+  EXPECT_LT(data.err.size(), 200u);
+  EXPECT_NE(data.err.find("data byte '\\x07fff"), std::string::npos) << data.err;
+
+  std::ofstream(dir / "args.sh")
+      << "exec " << tool()
+      << " --limit \"$(printf '\\033')$(head -c 100000 /dev/zero | tr '\\0' 9)\" x\n";
+  ToolRun limit = shell("sh " + (dir / "args.sh").string() + " 2>&1");
+  EXPECT_EQ(limit.status, 2);
+  EXPECT_EQ(limit.out.find('\x1b'), std::string::npos);
+  EXPECT_NE(limit.out.find("--limit '\\x1b999"), std::string::npos);
+  EXPECT_LT(limit.out.size(), 1000u);
 }
 
 }  // namespace

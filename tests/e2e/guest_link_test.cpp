@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -217,14 +219,17 @@ class LinkOnHidraw : public RealHidTest {
     RealHidTest::TearDown();
   }
 
-  // The road of a report as the program's session runs it; the values of the frames that
-  // ask to be recorded are kept. Returns whether the link holds.
+  // The road of a report as the program's session runs it; the values and the frame texts
+  // of the frames that ask to be recorded are kept. Returns whether the link holds.
   bool readLusk(std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
     const std::optional<std::string> text = assembler_.ReadLusk(id, data, size);
     if (!text) return false;
     const FrameOutcome frame = decoder_.ShowDataKorv(*text);
     if (frame.restartWatchdog) connection_->restartWatchdog();
-    if (frame.recordReading) values_.push_back(reading_.ValueText);
+    if (frame.recordReading) {
+      values_.push_back(reading_.ValueText);
+      recordedFrames_.push_back(*text);
+    }
     return frame.holdLink;
   }
 
@@ -264,7 +269,8 @@ class LinkOnHidraw : public RealHidTest {
   Reading reading_;
   FrameDecoder decoder_{panel_, reading_};
   FrameAssembler assembler_;
-  std::vector<std::string> values_;  // ValueText of every recorded frame
+  std::vector<std::string> values_;          // ValueText of every recorded frame
+  std::vector<std::string> recordedFrames_;  // FrameText of every recorded frame
   std::unique_ptr<ConnectionControl> connection_;
 };
 
@@ -389,6 +395,187 @@ TEST_F(LinkOnHidraw, UnplugMidFrameAndReplug) {
   EXPECT_TRUE(framesAfter(decoded, 10s)) << "the link recovers on the re-plugged cable";
   EXPECT_GE(countEvents(sim, "feature 00 60 09", events), 1);
   EXPECT_EQ(values_.back(), "12.34");
+}
+
+// Index of the first event from `from` on that starts with `prefix`, or -1.
+int firstEvent(const std::vector<std::string> &events, const std::string &prefix,
+               std::size_t from) {
+  for (std::size_t i = from; i < events.size(); ++i)
+    if (startsWith(events[i], prefix)) return static_cast<int>(i);
+  return -1;
+}
+
+TEST_F(LinkOnHidraw, ReplugWhileConnectedIsReadAgainWithinASecond) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  // Right after a decoded frame the watchdog has a full second before its next tick.
+  ASSERT_TRUE(framesAfter(values_.size(), 5s));
+  const int ticks = loop_.watchdogTicks;
+  const int arrivals = history("Arrival of USB to Serial");
+  const std::size_t before = sim.events().size();
+  ASSERT_TRUE(sim.command("unplug"));
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_GE(sim.waitForEvent("plugged", 5s, before), 0);
+  const std::size_t plugged = static_cast<std::size_t>(sim.waitForEvent("plugged", 0s, before));
+  // The fresh cable gets its line rate as soon as it is listed, not from a watchdog cycle.
+  EXPECT_TRUE(loop_.runUntil([&] { return countEvents(sim, "feature 00 60 09", plugged) > 0; }, 1s))
+      << "no feature report right after the plug";
+  EXPECT_EQ(loop_.watchdogTicks, ticks) << "the watchdog had to step in";
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of USB to Serial") > arrivals; }, 5s))
+      << state();
+  const std::size_t decoded = values_.size();
+  EXPECT_TRUE(framesAfter(decoded, 1s)) << "read again within a second\n" << state();
+  EXPECT_TRUE(link().LinkOpened());
+  EXPECT_EQ(history("60 09 00 00 03 00 00 00 00 00 "), 2) << "Connect's and the re-plug's";
+}
+
+TEST_F(LinkOnHidraw, ReplugBeforeTheFirstFrameRecovers) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
+  startVexal();
+  ASSERT_TRUE(loop_.runUntil([&] { return cableSelected(); }, 10s)) << "cable not selected";
+  // The meter sends nothing yet, so no frame is decoded and the watchdog never starts.
+  ASSERT_TRUE(sim.command("stop"));
+  ASSERT_GE(sim.waitForEvent("stopped"), 0);
+  connection_->Panel2Click();
+  ASSERT_GE(sim.waitForEvent(kFeatureLine), 0);
+  const int arrivals = history("Arrival of USB to Serial");
+  ASSERT_TRUE(sim.command("unplug"));
+  ASSERT_TRUE(sim.command("plug"));
+  ASSERT_TRUE(loop_.runUntil([&] { return history("Arrival of USB to Serial") > arrivals; }, 10s))
+      << state();
+  ASSERT_TRUE(sim.command("resume"));
+  EXPECT_TRUE(framesAfter(0, 5s)) << "frames from the re-plugged cable\n" << state();
+  EXPECT_FALSE(values_.empty());
+  EXPECT_EQ(loop_.watchdogTicks, 0) << "no watchdog cycle was needed";
+}
+
+// Entries of a /proc/self folder: open descriptors or threads.
+std::size_t entriesOf(const char *folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+// Open descriptors on hidraw nodes, and all others.
+struct DescriptorCount {
+  std::size_t hidraw = 0, other = 0;
+};
+DescriptorCount descriptors() {
+  DescriptorCount count;
+  for (const auto &e : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string target = std::filesystem::read_symlink(e.path(), ec).string();
+    ++(target.rfind("/dev/hidraw", 0) == 0 ? count.hidraw : count.other);
+  }
+  return count;
+}
+
+// What the process's descriptors point at, for failure messages.
+std::string openDescriptors() {
+  std::string text;
+  for (const auto &e : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    text += "\n  " + e.path().filename().string() + " -> " +
+            std::filesystem::read_symlink(e.path(), ec).string();
+  }
+  return text;
+}
+
+// Each recorded frame with the indexes of the sent frames of the same text.
+std::string framesListed(const std::vector<std::string> &recorded,
+                         const std::vector<std::string> &sent) {
+  std::string text;
+  for (const std::string &r : recorded) {
+    text += "\n  " + r + " sent as";
+    for (std::size_t i = 0; i < sent.size(); ++i)
+      if (sent[i] == r) text += " " + std::to_string(i);
+  }
+  return text;
+}
+
+// The first element of `part` that does not appear within `whole` in the same order (each
+// element of `whole` used once), with its index; empty when all do.
+std::string firstOutOfOrder(const std::vector<std::string> &part,
+                            const std::vector<std::string> &whole) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    const std::size_t from = at;
+    while (at < whole.size() && whole[at] != part[i]) ++at;
+    if (at == whole.size()) {
+      const bool sentAtAll = std::find(whole.begin(), whole.end(), part[i]) != whole.end();
+      return "recorded frame " + std::to_string(i) + " of " + std::to_string(part.size()) + " (" +
+             part[i] + ") " +
+             (sentAtAll ? "was sent, but not again after sent frame " + std::to_string(from)
+                        : "was never sent whole");
+    }
+    ++at;
+  }
+  return {};
+}
+
+// Runs as its own guest test (e2e.link_storm): it takes a few minutes under emulation.
+TEST_F(LinkOnHidraw, StormOfPlugsWhileRecording) {
+  guard_ = std::make_unique<HangGuard>(std::chrono::seconds(600));
+  SimProcess &sim =
+      startSim({"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "250"});
+  startVexal();
+  connectAndRead(sim);
+  ASSERT_TRUE(framesAfter(2, 10s));
+  const DescriptorCount fdsBefore = descriptors();
+  const std::string fdsBeforeText = openDescriptors();
+  const std::size_t threadsBefore = entriesOf("/proc/self/task");
+
+  std::mt19937 random(20261209);
+  auto pause = [&](int maxMs) { loop_.runFor(std::chrono::milliseconds(random() % maxMs)); };
+  auto waitFor = [&](const std::string &prefix, std::size_t from, std::chrono::milliseconds t) {
+    return loop_.runUntil([&] { return countEvents(sim, prefix, from) > 0; }, t);
+  };
+  int midFrame = 0;
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE(round);
+    std::size_t from = sim.events().size();
+    // Mid-frame when the meter is sending; a plain unplug otherwise.
+    if (random() % 2 == 0) {
+      ASSERT_TRUE(sim.command("unplug-mid-frame"));
+      if (waitFor("unplugged mid-frame", from, 700ms)) ++midFrame;
+    }
+    ASSERT_TRUE(sim.command("unplug"));
+    ASSERT_TRUE(waitFor("unplugged", from, 5s));
+    pause(300);
+    from = sim.events().size();
+    ASSERT_TRUE(sim.command("plug"));
+    ASSERT_TRUE(waitFor("plugged", from, 5s));
+    pause(300);
+    ASSERT_TRUE(sim.command("other-plug"));
+    pause(200);
+    ASSERT_TRUE(sim.command("other-unplug"));
+    pause(200);
+  }
+  EXPECT_GT(midFrame, 10) << "some unplugs came in the middle of a frame";
+  const std::size_t recorded = values_.size();
+  EXPECT_TRUE(framesAfter(recorded, 2s)) << "read again within 2 s of the last re-plug\n"
+                                         << state();
+  loop_.runFor(1s);
+  // The decoder reads the first 44 characters: a frame whose closing empty report was lost
+  // with the cable may carry the next transmission behind it, which is then not read.
+  std::vector<std::string> decodedParts;
+  for (const std::string &f : recordedFrames_) decodedParts.push_back(f.substr(0, 44));
+  const auto sent = sim.framesSent();
+  EXPECT_EQ(firstOutOfOrder(decodedParts, sent), "")
+      << "every recorded frame is one the meter sent whole, each once; " << sent.size() << " sent, "
+      << recordedFrames_.size() << " recorded" << framesListed(decodedParts, sent);
+  // Devices still being looked at settle within a moment. The cable holds its reading
+  // handle and, once a watchdog cycle has re-opened the link, the one its feature report
+  // went through: never more.
+  auto settled = [&] {
+    const DescriptorCount now = descriptors();
+    return now.other <= fdsBefore.other && now.hidraw <= 2;
+  };
+  loop_.runUntil(settled, 5s);
+  EXPECT_TRUE(settled()) << "before:" << fdsBeforeText << "\nafter:" << openDescriptors();
+  EXPECT_LE(entriesOf("/proc/self/task"), threadsBefore);
+  EXPECT_TRUE(loop_.messages.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/FrameAssembler.h"
 #include "scripted_hid_fixture.h"
 
 namespace vexal {
@@ -164,7 +165,9 @@ TEST_F(ConnectionControlTest, DeviceChangeWhileConnectedResumesReading) {
   link->Panel2Click();
   platform->Plug(scriptedDevice("/dev/mouse", 2, u"Mouse"));
   changeDevices();
-  EXPECT_EQ(link->HistoryListBox().back(), "Arrival of Mouse");
+  // Reading resumes as Connect starts it, with the line-rate report.
+  EXPECT_EQ(link->HistoryListBox(),
+            (std::vector<std::string>{kFeatureLine, "Arrival of Mouse", kFeatureLine}));
   EXPECT_EQ(lines(), (std::vector<std::string>{"USB to Serial", "Mouse"}));
   EXPECT_EQ(link->DevListSelected(), 0);
   EXPECT_TRUE(link->USBConDown());
@@ -184,6 +187,73 @@ TEST_F(ConnectionControlTest, DeviceChangeWhileConnectedResumesReading) {
   link->Timer2Timer();
   EXPECT_FALSE(link->USBConDown());
   EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(ConnectionControlTest, CableReplugedWhileConnectedGetsItsLineRateBeforeReading) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  start();
+  link->Panel2Click();
+  ASSERT_EQ(platform->FeatureAttempts("/dev/cable").size(), 1u);
+  platform->Unplug("/dev/cable");
+  changeDevices();
+  ASSERT_EQ(link->DevListSelected(), -1);
+  // A fresh cable chip: no frame was ever decoded, so no watchdog would help.
+  platform->Plug(scriptedDevice("/dev/cable2", 3));
+  changeDevices();
+  ASSERT_EQ(link->DevListSelected(), 0);
+  EXPECT_FALSE(link->Timer2Enabled());
+  auto features = platform->FeatureAttempts("/dev/cable2");
+  ASSERT_EQ(features.size(), 1u);
+  EXPECT_EQ(features[0].bytes, kFeatureBytes);
+  const auto &history = link->HistoryListBox();
+  auto arrival = std::find(history.begin(), history.end(), "Arrival of USB to Serial");
+  ASSERT_NE(arrival, history.end());
+  EXPECT_NE(std::find(arrival, history.end(), kFeatureLine), history.end());
+  THidDevice *cable = link->DevListBox()[0].device;
+  EXPECT_TRUE(cable->Reading());
+  reports.clear();
+  platform->QueueReport("/dev/cable2", {0x00, 0xF1, 0x42});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !reports.empty(); }));
+  EXPECT_EQ(reports.back(), (std::vector<std::uint8_t>{0xF1, 0x42}));
+}
+
+TEST_F(ConnectionControlTest, FrameCutByADeviceChangeIsNotJoinedToTheNextOne) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  hidCtl = std::make_unique<THidDeviceController>(platform);
+  std::vector<std::string> frames;
+  FrameAssembler assembler;
+  link = std::make_unique<ConnectionControl>(
+      *hidCtl, shell, [&](std::uint8_t id, const std::uint8_t *d, std::uint16_t n) {
+        reports.emplace_back(d, d + n);
+        if (auto text = assembler.ReadLusk(id, d, n)) frames.push_back(*text);
+        return false;
+      });
+  // A frame of the bytes 1 to 20, CR, LF in input reports of up to seven bytes.
+  auto head = [&] {
+    platform->QueueReport("/dev/cable", {0x00, 0xF7, 1, 2, 3, 4, 5, 6, 7});
+    platform->QueueReport("/dev/cable", {0x00, 0xF7, 8, 9, 10, 11, 12, 13, 14});
+  };
+  auto tail = [&] {
+    platform->QueueReport("/dev/cable", {0x00, 0xF7, 15, 16, 17, 18, 19, 20, 0x0D});
+    platform->QueueReport("/dev/cable", {0x00, 0xF1, 0x0A, 0, 0, 0, 0, 0, 0});
+    platform->QueueReport("/dev/cable", {0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  };
+  link->Panel2Click();
+  head();
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return reports.size() == 2; }));
+  // The devices change before the rest arrives; reading resumes with the end of another
+  // transmission, which alone would complete the cut one.
+  platform->Plug(scriptedDevice("/dev/mouse", 2, u"Mouse"));
+  changeDevices();
+  ASSERT_TRUE(link->DevListBox()[0].device->Reading());
+  tail();
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return reports.size() >= 6; }));
+  EXPECT_TRUE(frames.empty()) << frames.front();
+  // A whole frame afterwards is read as usual.
+  head();
+  tail();
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !frames.empty(); }));
+  EXPECT_EQ(frames, std::vector<std::string>{"0102030405060708090A0B0C0D0E0F10111213140D0A"});
 }
 
 TEST_F(ConnectionControlTest, CableWithoutAccessIsExplained) {

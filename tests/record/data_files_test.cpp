@@ -24,7 +24,11 @@ const std::string kIr500 = "IR:500V 20G" + std::string(kOhm);
 class FakeReporter : public DataFileReporter {
  public:
   void showMessage(const std::string &text) override { messages.push_back(text); }
-  void showLoadFailed() override { ++loadFailures; }
+  void showLoadFailed(const std::string &reason) override {
+    ++loadFailures;
+    reasons.push_back(reason);
+  }
+  std::vector<std::string> reasons;
   std::vector<std::string> messages;
   int loadFailures = 0;
 };
@@ -319,7 +323,8 @@ TEST_F(DataFilesTest, SpecialBytesSurviveBothFormats) {
 TEST_F(DataFilesTest, LoadFailuresAreReported) {
   fs::create_directory(path("folder.xls"));
   put(path("empty.txt"), "");
-  put(path("garbage.xml"), std::string("\0\1\2\3 not a datapacket", 24));
+  constexpr char kGarbage[] = "\0\1\2\3 not a datapacket";
+  put(path("garbage.xml"), std::string(kGarbage, sizeof kGarbage - 1));
   for (std::string name : {"absent.xls", "absent.xml", "folder.xls", "empty.txt", "garbage.xml"}) {
     SCOPED_TRACE(name);
     FakeReporter reporter;
@@ -361,6 +366,166 @@ TEST_F(DataFilesTest, FailedXmlLoadKeepsTheTableUsable) {
   ASSERT_TRUE(LoadFileToTable(path("after.xml"), back, reporter_));
   EXPECT_EQ(back.rowCount(), 2u);
   EXPECT_EQ(back.changeLog().size(), 2u);
+}
+
+TEST_F(DataFilesTest, EveryByteInAValueReadsBackInItsOwnField) {
+  // A tab, CR or LF inside a value would split it; each is written as a blank instead.
+  for (int b = 0; b < 256; ++b) {
+    SCOPED_TRACE(b);
+    const char c = static_cast<char>(b);
+    TableRow row = reading(b, std::string("1") + c + "2");
+    row.unit = std::string("u") + c + "v";
+    row.vRange = std::string("r") + c + c + "s";
+    row.iRange = std::string("m") + c + "n";
+    ReadingTable table;
+    table.appendRow(row);
+    table.appendRow(reading(1000, "after"));
+    ASSERT_TRUE(SaveTableToFile(table, path("b.txt"), reporter_));
+    ReadingTable back;
+    ASSERT_TRUE(LoadFileToTable(path("b.txt"), back, reporter_)) << reporter_.reasons.back();
+    ASSERT_EQ(back.rowCount(), 2u);
+    const char shown = c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+    EXPECT_EQ(back.no(0), b);
+    EXPECT_EQ(back.text(0, Field::Value), std::string("1") + shown + "2");
+    EXPECT_EQ(back.text(0, Field::Unit), std::string("u") + shown + "v");
+    EXPECT_EQ(back.text(0, Field::VRange), std::string("r") + shown + shown + "s");
+    EXPECT_EQ(back.text(0, Field::IRange), std::string("m") + shown + "n");
+    EXPECT_EQ(back.text(1, Field::Value), "after");
+  }
+}
+
+TEST_F(DataFilesTest, XmlFileWithByteOrderMarkOpens) {
+  put(path("bom.xml"), "\xEF\xBB\xBF" + tableToDatapacket(threeRecordings()));
+  ReadingTable table;
+  ASSERT_TRUE(LoadFileToTable(path("bom.xml"), table, reporter_))
+      << (reporter_.reasons.empty() ? "" : reporter_.reasons.back());
+  ASSERT_EQ(table.rowCount(), 3u);
+  EXPECT_EQ(table.text(2, Field::Value), "13.5");
+  ReadingTable inMemory;
+  EXPECT_TRUE(readTableDatapacket("\xEF\xBB\xBF" + tableToDatapacket(threeRecordings()), inMemory));
+  EXPECT_EQ(inMemory.rowCount(), 3u);
+  // Only at the very start.
+  put(path("late.xml"), "  \xEF\xBB\xBF" + tableToDatapacket(threeRecordings()));
+  EXPECT_FALSE(LoadFileToTable(path("late.xml"), table, reporter_));
+}
+
+TEST_F(DataFilesTest, LoadFailuresSayWhichFileWhereAndWhat) {
+  auto reasonFor = [&](const std::string &name, const std::string &bytes) {
+    put(path(name), bytes);
+    FakeReporter reporter;
+    ReadingTable table;
+    EXPECT_FALSE(LoadFileToTable(path(name), table, reporter));
+    return reporter.reasons.size() == 1 ? reporter.reasons[0] : std::string("(none)");
+  };
+  const std::string header = std::string(kTextHeader) + "\r\n";
+  EXPECT_EQ(reasonFor("time.txt", header + "1\t10:00:00\tok\r\n2\tnoon\tx\r\n"),
+            path("time.txt") + ": line 3: field Time 'noon' is not a time of day");
+  EXPECT_EQ(reasonFor("no.txt", header + "1x\t10:00:00\r\n"),
+            path("no.txt") + ": line 2: field No '1x' is not a whole number");
+  EXPECT_EQ(reasonFor("seven.txt", header + "1\t10:00:00\ta\tb\tc\td\te\r\n"),
+            path("seven.txt") + ": line 2: the line has more than six fields");
+  EXPECT_EQ(reasonFor("blank.txt", header + "\r\n"),
+            path("blank.txt") + ": line 2: the line is empty");
+  EXPECT_EQ(reasonFor("empty.txt", ""), path("empty.txt") + ": line 1: the file holds no lines");
+  // A long bad field is cut and its control bytes escaped.
+  std::string reason =
+      reasonFor("long.txt", header + "1\t\x1b[31m" + std::string(5000, '9') + "\r\n");
+  EXPECT_LT(reason.size(), path("long.txt").size() + 120);
+  EXPECT_NE(reason.find("'\\x1b[31m999"), std::string::npos) << reason;
+  EXPECT_EQ(reason.find('\x1b'), std::string::npos);
+
+  std::string xml = tableToDatapacket(threeRecordings());
+  std::string bad = xml.substr(0, 100) + "<" + xml.substr(100);
+  EXPECT_EQ(reasonFor("bad.xml", bad).rfind(path("bad.xml") + ": line 1, byte offset 10", 0), 0u)
+      << reasonFor("bad.xml", bad);
+  std::string noWidth = xml;
+  noWidth.replace(noWidth.find(" WIDTH=\"20\""), 11, "");
+  EXPECT_NE(
+      reasonFor("width.xml", noWidth).find("field Value is missing or of another type or width"),
+      std::string::npos);
+  EXPECT_EQ(reasonFor("cut.xml", xml.substr(0, xml.size() - 5))
+                .rfind(path("cut.xml") + ": line 1, byte offset ", 0),
+            0u);
+  fs::create_directory(path("folder.xml"));
+  FakeReporter reporter;
+  ReadingTable table;
+  EXPECT_FALSE(LoadFileToTable(path("folder.xml"), table, reporter));
+  EXPECT_EQ(reporter.reasons, std::vector<std::string>{path("folder.xml") +
+                                                       ": cannot open the file: Is a directory"});
+}
+
+// Stops the job at its `stopAt`-th report; keeps what it was told.
+class StoppingProgress : public FileProgress {
+ public:
+  explicit StoppingProgress(int stopAt) : stopAt_(stopAt) {}
+  bool advance(std::uint64_t done, std::uint64_t total) override {
+    reports.emplace_back(done, total);
+    return static_cast<int>(reports.size()) < stopAt_;
+  }
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+
+ private:
+  int stopAt_;
+};
+
+TEST_F(DataFilesTest, ProgressCountsRowsWrittenAndBytesRead) {
+  ReadingTable big;
+  for (int i = 0; i < 10000; ++i) big.appendRow(reading(i, std::to_string(i)));
+  StoppingProgress saving(1000);
+  ASSERT_TRUE(SaveTableToFile(big, path("p.txt"), reporter_, &saving));
+  ASSERT_EQ(saving.reports.size(), 3u);  // rows 0, 4096, 8192
+  EXPECT_EQ(saving.reports[1], std::make_pair(std::uint64_t{4096}, std::uint64_t{10000}));
+  // Several pieces of a file of some megabytes.
+  ReadingTable huge;
+  for (int i = 0; i < 60000; ++i) huge.appendRow(reading(i, std::to_string(i)));
+  ASSERT_TRUE(SaveTableToFile(huge, path("h.txt"), reporter_));
+  const auto size = static_cast<std::uint64_t>(fs::file_size(path("h.txt")));
+  StoppingProgress reading(1000);
+  ReadingTable back;
+  ASSERT_TRUE(LoadFileToTable(path("h.txt"), back, reporter_, &reading));
+  ASSERT_GE(reading.reports.size(), 3u);
+  for (std::size_t i = 1; i < reading.reports.size(); ++i) {
+    EXPECT_GT(reading.reports[i].first, reading.reports[i - 1].first);
+    EXPECT_EQ(reading.reports[i].second, size);
+  }
+  EXPECT_EQ(back.rowCount(), 60000u);
+}
+
+TEST_F(DataFilesTest, CancelledSaveKeepsTheOldFileAndSaysNothing) {
+  ReadingTable big;
+  for (int i = 0; i < 20000; ++i) big.appendRow(reading(i, std::to_string(i)));
+  for (std::string name : {"keep.xls", "keep.xml"}) {
+    SCOPED_TRACE(name);
+    put(path(name), "previous");
+    StoppingProgress stop(3);
+    EXPECT_FALSE(SaveTableToFile(big, path(name), reporter_, &stop));
+    EXPECT_EQ(stop.reports.size(), 3u);
+    EXPECT_EQ(slurp(path(name)), "previous");
+  }
+  EXPECT_TRUE(reporter_.messages.empty());
+  EXPECT_EQ(strayFiles({"keep.xls", "keep.xml"}), std::vector<std::string>{});
+}
+
+TEST_F(DataFilesTest, CancelledOpenLeavesTheTableExactlyAsItWas) {
+  ReadingTable big;
+  for (int i = 0; i < 60000; ++i) big.appendRow(reading(i, std::to_string(i)));
+  ASSERT_TRUE(SaveTableToFile(big, path("big.txt"), reporter_));
+  ASSERT_TRUE(SaveTableToFile(big, path("big.xml"), reporter_));
+  reporter_.messages.clear();
+  for (std::string name : {"big.txt", "big.xml"}) {
+    SCOPED_TRACE(name);
+    ReadingTable table = threeRecordings();
+    ReadingTable before = threeRecordings();
+    StoppingProgress stop(2);  // after the first piece was read
+    EXPECT_FALSE(LoadFileToTable(path(name), table, reporter_, &stop));
+    EXPECT_TRUE(table.sameContent(before));
+    EXPECT_EQ(table.changeLog(), before.changeLog());
+    // Still usable: a new recording continues the log.
+    table.appendRow(reading(4, "14.5"));
+    EXPECT_EQ(table.changeLog().back(), (ChangeLogEntry{4, 0, 4}));
+  }
+  EXPECT_EQ(reporter_.loadFailures, 0);
+  EXPECT_TRUE(reporter_.messages.empty());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "ReplayFiles.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "record/DataFiles.h"
@@ -17,7 +19,9 @@ class StderrReporter : public DataFileReporter {
   void showMessage(const std::string &text) override {
     if (text != successText_) std::cerr << text << "\n";
   }
-  void showLoadFailed() override { std::cerr << kLoadFailedText << "\n"; }
+  void showLoadFailed(const std::string &reason) override {
+    std::cerr << kLoadFailedText << "\n" << reason << "\n";
+  }
 
  private:
   std::string successText_;
@@ -27,7 +31,7 @@ class StdoutSink : public ByteSink {
  public:
   void write(std::string_view bytes) override {
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
-      throw EFileError("Cannot write to standard output");
+      throw EFileError(std::string("cannot write to standard output: ") + std::strerror(errno));
   }
 };
 
@@ -48,10 +52,15 @@ bool saveDataFile(const std::string &path, const ReadingTable &table) {
   }
 }
 
-void writeTableToStdout(const ReadingTable &table) {
+bool writeTableToStdout(const ReadingTable &table) {
   StdoutSink sink;
-  writeTableText(table, sink);
-  std::fflush(stdout);
+  try {
+    writeTableText(table, sink);
+  } catch (const EFileError &e) {
+    std::cerr << "vexal-replay: " << e.what() << "\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace vexal

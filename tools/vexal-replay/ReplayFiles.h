@@ -8,14 +8,15 @@
 namespace vexal {
 
 // Loads a data file into the table (text files add rows, XML files replace them). On
-// failure says "Failed to Load File!" on stderr and returns false.
+// failure says "Failed to Load File!" on stderr, then the reason, and returns false.
 bool openDataFile(const std::string &path, ReadingTable &table);
 
 // Saves the table; on failure prints the program's message on stderr and returns false.
 // Success messages are not printed.
 bool saveDataFile(const std::string &path, const ReadingTable &table);
 
-// The table as tab-separated text on standard output.
-void writeTableToStdout(const ReadingTable &table);
+// The table as tab-separated text on standard output; false, after saying why on stderr,
+// when a write fails. The caller still checks the final flush.
+bool writeTableToStdout(const ReadingTable &table);
 
 }  // namespace vexal

@@ -2,16 +2,20 @@
 // and recorder as the program, on a virtual clock, and writes the resulting reading table.
 //
 //   vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]
-//                [--open FILE]... [--out FILE] [--report FILE] [--panel] CAPTURE
+//                [--open FILE]... [--out FILE] [--report FILE] [--panel] [--] CAPTURE
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "LineInput.h"
 #include "PanelJson.h"
 #include "ReplayFiles.h"
 #ifdef VEXAL_REPLAY_REPORTS
@@ -19,6 +23,9 @@
 #endif
 #include "app/MeterSession.h"
 #include "link/CaptureFormat.h"
+#include "link/InputEcho.h"
+#include "record/FileDescriptor.h"
+#include "record/TempFileCleanup.h"
 
 namespace {
 
@@ -29,9 +36,10 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
-    "                    [--open FILE]... [--out FILE] [--report FILE] [--panel] CAPTURE\n"
+    "                    [--open FILE]... [--out FILE] [--report FILE] [--panel] [--] CAPTURE\n"
     "CAPTURE is a capture file ('-' for standard input): lines 'R hh  hh hh ...' (one\n"
     "input report), 'W ms' (time passes), blank lines and '#' comments.\n"
+    "--out - writes the table to standard output; '--' ends the options.\n"
     "--report FILE writes the data report of the table: .pdf, .html, .txt or .csv.\n";
 
 struct Options {
@@ -60,11 +68,20 @@ bool parseInt32(const std::string &text, std::int32_t &value) {
 std::optional<Options> parseOptions(int argc, char **argv) {
   Options o;
   bool haveCapture = false;
+  bool optionsEnded = false;
   auto value = [&](int &i) -> const char * { return i + 1 < argc ? argv[++i] : nullptr; };
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     const char *v = nullptr;
-    if (arg == "--no-repeat") {
+    if (optionsEnded && !haveCapture) {
+      o.capture = arg;
+      haveCapture = true;
+    } else if (arg == "--" && !optionsEnded) {
+      optionsEnded = true;
+    } else if (optionsEnded) {
+      std::cerr << "vexal-replay: unexpected argument '" << echoInput(arg) << "'\n";
+      return std::nullopt;
+    } else if (arg == "--no-repeat") {
       o.noRepeat = true;
     } else if (arg == "--panel") {
       o.panel = true;
@@ -87,7 +104,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       else {
         std::int32_t n;
         if (!parseInt32(v, n)) {
-          std::cerr << "vexal-replay: --limit '" << v << "' is not a whole number\n";
+          std::cerr << "vexal-replay: --limit '" << echoInput(v) << "' is not a whole number\n";
           return std::nullopt;
         }
         o.limit = n;
@@ -96,7 +113,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       std::cout << kUsage;
       std::exit(0);
     } else if ((arg.size() > 1 && arg[0] == '-') || haveCapture) {
-      std::cerr << "vexal-replay: unexpected argument '" << arg << "'\n";
+      std::cerr << "vexal-replay: unexpected argument '" << echoInput(arg) << "'\n";
       return std::nullopt;
     } else {
       o.capture = arg;
@@ -132,13 +149,16 @@ bool applyOptions(const Options &o, MeterSession &session) {
   session.decoder.setDecimalSeparator(o.decimal ? *o.decimal : localeDecimalSeparator());
   if (o.noRepeat) session.recorder.setRepeatSet(false);
   if (o.sampling) {
-    // As if typed into the box: the countdown starts from the new value.
+    // The box holds N as at start-up, with the countdown at 0: the first reading is
+    // recorded at once and sets the countdown to N.
     try {
-      session.recorder.RecordSITimeChange(*o.sampling);
-    } catch (const EConvertError &e) {
-      std::cerr << "vexal-replay: --sampling: " << e.what() << "\n";
+      intervalFromText(*o.sampling);
+    } catch (const EConvertError &) {
+      std::cerr << "vexal-replay: --sampling: '" << echoInput(*o.sampling)
+                << "' is not a valid integer value\n";
       return false;
     }
+    session.recorder.setRecordSITimeText(*o.sampling);
     session.recorder.setRecordSI(true);
   }
   if (o.limit) session.recorder.MaxRecords = *o.limit;
@@ -150,10 +170,11 @@ class Replay {
   Replay(MeterSession &session, VirtualClock &clock, bool panel)
       : session_(session), clock_(clock), panel_(panel) {}
 
-  // Plays the capture; returns false (after saying why) on a line it cannot read.
-  bool run(std::istream &in) {
+  // Plays the capture; returns false (after saying why) on a line it cannot parse. A read
+  // error ends the loop early: the caller asks `in` for it.
+  bool run(LineInput &in) {
     std::string line;
-    for (std::uint64_t lineNo = 1; std::getline(in, line); ++lineNo) {
+    for (std::uint64_t lineNo = 1; in.next(line); ++lineNo) {
       CaptureItem item = parseCaptureLine(line);
       if (auto *error = std::get_if<CaptureError>(&item)) {
         std::fflush(stdout);
@@ -196,23 +217,27 @@ class Replay {
   std::uint64_t nextTick_ = 1000;
 };
 
-}  // namespace
+// Standard output must have taken everything: a full disk or a closed descriptor is a
+// failure, not a silent loss.
+bool standardOutputWritten() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  int err = errno;
+  std::cerr << "vexal-replay: cannot write to standard output: " << std::strerror(err) << "\n";
+  return false;
+}
 
-int main(int argc, char **argv) {
+int replayMain(int argc, char **argv) {
   std::optional<Options> options = parseOptions(argc, argv);
   if (!options) {
     std::cerr << kUsage;
     return kExitUsage;
   }
-  std::ifstream file;
-  std::istream *in = &std::cin;
-  if (options->capture != "-") {
-    file.open(options->capture, std::ios::binary);
-    if (!file) {
-      std::cerr << "vexal-replay: cannot open capture '" << options->capture << "'\n";
-      return kExitFailed;
-    }
-    in = &file;
+  const std::string &captureName = options->capture;
+  FileDescriptor capture(openCapture(captureName));
+  if (capture.get() < 0) {
+    std::cerr << "vexal-replay: cannot open capture '" << echoInput(captureName, 200)
+              << "': " << std::strerror(errno) << "\n";
+    return kExitFailed;
   }
 
   VirtualClock clock;
@@ -221,14 +246,32 @@ int main(int argc, char **argv) {
   for (const std::string &path : options->opens)
     if (!openDataFile(path, session.cds1)) return kExitFailed;
 
+  LineInput in(capture.get());
   Replay replay(session, clock, options->panel);
-  if (!replay.run(*in)) return kExitUsage;
-  std::fflush(stdout);
+  if (!replay.run(in)) return kExitUsage;
+  if (in.error() != 0) {
+    std::fflush(stdout);
+    std::cerr << "vexal-replay: cannot read capture '" << echoInput(captureName, 200)
+              << "': " << std::strerror(in.error()) << "\n";
+    return kExitFailed;
+  }
 
-  if (options->out && !saveDataFile(*options->out, session.cds1)) return kExitFailed;
+  bool saved = true;
+  if (options->out && *options->out != "-")
+    saved = saveDataFile(*options->out, session.cds1);
+  else if (options->out || (!options->panel && !options->report))
+    saved = writeTableToStdout(session.cds1);
 #ifdef VEXAL_REPLAY_REPORTS
-  if (options->report) return writeReplayReport(session.cds1, *options->report);
+  // The report comes after the table is saved, and only when it was.
+  if (saved && options->report) saved = writeReplayReport(session.cds1, *options->report) == 0;
 #endif
-  if (!options->out && !options->panel) writeTableToStdout(session.cds1);
-  return 0;
+  if (!standardOutputWritten()) return kExitFailed;
+  return saved ? 0 : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  vexal::installTempFileCleanup();
+  return replayMain(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -25,7 +26,91 @@ std::unique_ptr<QProgressDialog> makeBusyBox(QWidget *parent, const QString &lab
   return box;
 }
 
+// The worker's progress, read by the GUI thread; the GUI thread's cancel request, read by the
+// worker.
+class SharedProgress : public FileProgress {
+ public:
+  bool advance(std::uint64_t done, std::uint64_t total) override {
+    done_.store(done);
+    total_.store(total);
+    if (cancelRequested_.load()) stopSeen_.store(true);
+    return !stopSeen_.load();
+  }
+  void requestCancel() { cancelRequested_.store(true); }
+  bool stopSeen() const { return stopSeen_.load(); }
+  std::uint64_t done() const { return done_.load(); }
+  std::uint64_t total() const { return total_.load(); }
+
+ private:
+  std::atomic<std::uint64_t> done_{0}, total_{0};
+  std::atomic<bool> cancelRequested_{false}, stopSeen_{false};
+};
+
+constexpr int kProgressSteps = 1000;
+
+QString amountText(std::uint64_t done, std::uint64_t total, ProgressUnit unit) {
+  if (unit == ProgressUnit::Rows) return QStringLiteral("%1 of %2 rows").arg(done).arg(total);
+  const double mb = 1024.0 * 1024.0;
+  return QStringLiteral("%1 of %2 MB").arg(done / mb, 0, 'f', 1).arg(total / mb, 0, 'f', 1);
+}
+
+void showProgress(QProgressDialog &box, const QString &label, const SharedProgress &progress,
+                  ProgressUnit unit) {
+  const std::uint64_t total = progress.total(), done = std::min(progress.done(), total);
+  if (total == 0 || box.wasCanceled()) return;
+  box.setLabelText(label + QLatin1Char('\n') + amountText(done, total, unit));
+  box.setValue(static_cast<int>(static_cast<double>(done) / total * kProgressSteps));
+}
+
 }  // namespace
+
+bool runFileJobWithProgress(QWidget *parent, const QString &label, ProgressUnit unit,
+                            const std::function<void(FileProgress &)> &work) {
+  SharedProgress progress;
+  QProgressDialog box(label, QStringLiteral("Cancel"), 0, kProgressSteps, parent);
+  box.setObjectName(QStringLiteral("FileProgressBox"));
+  box.setWindowModality(Qt::WindowModal);
+  box.setAutoClose(false);
+  box.setAutoReset(false);
+  box.setMinimumDuration(kBusyBoxDelayMs);
+  box.setMinimumWidth(360);
+  box.setValue(0);
+  QObject::connect(&box, &QProgressDialog::canceled, [&] { progress.requestCancel(); });
+  QTimer poll;
+  poll.setInterval(50);
+  QObject::connect(&poll, &QTimer::timeout, [&] { showProgress(box, label, progress, unit); });
+  poll.start();
+
+  std::atomic<bool> finished{false};
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work(progress);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    finished.store(true);
+    // Wakes the GUI thread's wait below.
+    QMetaObject::invokeMethod(
+        &poll, [] {}, Qt::QueuedConnection);
+  });
+  while (!finished.load()) {
+    // The box takes input once it shows; the window behind it stays blocked by it.
+    const auto input = box.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+    QCoreApplication::processEvents(input | QEventLoop::WaitForMoreEvents);
+  }
+  worker.join();
+  poll.stop();
+  box.hide();
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const EFileCancelled &) {
+      return false;
+    }
+  }
+  return !progress.stopSeen();
+}
 
 void runFileJob(QWidget *parent, const QString &label, const std::function<void()> &work) {
   auto busy = makeBusyBox(parent, label, 0);

@@ -6,7 +6,10 @@
 #include <QString>
 #include <functional>
 
+#include "record/FileProgress.h"
+
 class QWidget;
+class QProgressDialog;
 
 namespace vexal {
 
@@ -22,5 +25,16 @@ void runInSlices(QWidget *parent, const QString &label, std::size_t total,
 
 // How long a job may take before the busy box appears, in milliseconds.
 inline constexpr int kBusyBoxDelayMs = 400;
+
+// What the progress box counts.
+enum class ProgressUnit { Rows, Bytes };
+
+// Runs `work` on a worker thread as runFileJob does, but once it takes longer than a moment
+// a progress box shows how far it has got ("<label>" over "<done> of <total> rows/MB") with
+// a Cancel button. Cancel asks `work` to stop: the next FileProgress::advance returns false.
+// Until the box shows, user input waits; while it shows, it blocks the parent window. True
+// when the job ran to its end without a cancel request being seen by `work`.
+bool runFileJobWithProgress(QWidget *parent, const QString &label, ProgressUnit unit,
+                            const std::function<void(FileProgress &)> &work);
 
 }  // namespace vexal

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -70,14 +71,14 @@ QStringList nameFilters(const char *list) {
 class CollectingReporter : public DataFileReporter {
  public:
   void showMessage(const std::string &text) override { messages_.push_back({false, text}); }
-  void showLoadFailed() override { messages_.push_back({true, {}}); }
+  void showLoadFailed(const std::string &reason) override { messages_.push_back({true, reason}); }
 
   void showAll(Dialogs &dialogs) const {
     for (const auto &message : messages_) {
       if (message.loadFailed)
         dialogs.messageBox({QString::fromUtf8(kLoadFailedTitle.data(), kLoadFailedTitle.size()),
                             QString::fromUtf8(kLoadFailedText.data(), kLoadFailedText.size()),
-                            BoxIcon::Error, BoxButtons::Ok});
+                            BoxIcon::Error, BoxButtons::Ok, QString::fromStdString(message.text)});
       else
         dialogs.messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
                             QString::fromStdString(message.text), BoxIcon::None, BoxButtons::Ok});
@@ -554,9 +555,11 @@ void TFrmTest::Save_asClick() {
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
   runWithTableHeld([&] {
-    // Only reads the table; recordings wait until it is done.
-    runFileJob(this, QStringLiteral("Saving data..."),
-               [&] { SaveTableToFile(session_->cds1, path, reporter); });
+    // Only reads the table; recordings wait until it is done. A cancel keeps the old file.
+    runFileJobWithProgress(this, QStringLiteral("Saving ") + QFileInfo(*chosen).fileName(),
+                           ProgressUnit::Rows, [&](FileProgress &progress) {
+                             SaveTableToFile(session_->cds1, path, reporter, &progress);
+                           });
   });
   reporter.showAll(*dialogs_);
 }
@@ -571,8 +574,10 @@ void TFrmTest::OpenClick() {
     // The file is read into a table of its own off the GUI thread, then taken over.
     ReadingTable loaded;
     bool read = false;
-    runFileJob(this, QStringLiteral("Opening data..."),
-               [&] { read = LoadFileToTable(path, loaded, reporter); });
+    // A cancel leaves `loaded` empty, so the table stays as it was.
+    runFileJobWithProgress(
+        this, QStringLiteral("Opening ") + QFileInfo(*chosen).fileName(), ProgressUnit::Bytes,
+        [&](FileProgress &progress) { read = LoadFileToTable(path, loaded, reporter, &progress); });
     ReadingTable &table = session_->cds1;
     if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
       if (read) table.replaceWith(std::move(loaded));

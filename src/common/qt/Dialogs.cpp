@@ -29,6 +29,7 @@ BoxAnswer QtDialogs::messageBox(const MessageBoxRequest &request) {
   QMessageBox box(toQt(request.icon), request.title, request.text,
                   yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent_);
   box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+  if (!request.detailedText.isEmpty()) box.setDetailedText(request.detailedText);
   const int answer = box.exec();
   if (!yesNo) return BoxAnswer::Ok;
   return answer == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;

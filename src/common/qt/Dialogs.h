@@ -20,6 +20,7 @@ struct MessageBoxRequest {
   QString text;
   BoxIcon icon = BoxIcon::None;
   BoxButtons buttons = BoxButtons::Ok;
+  QString detailedText;  // shown under "Show Details..."; empty for none
   bool operator==(const MessageBoxRequest &) const = default;
 };
 

@@ -2,7 +2,11 @@
 // GUI thread keeps taking timer ticks and posted events meanwhile.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPixmap>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -54,6 +58,61 @@ TEST(FileJob, SlicesCoverTheWholeRangeInOrder) {
   int calls = 0;
   runInSlices(nullptr, "Working...", 0, [&](std::size_t, std::size_t) { ++calls; });
   EXPECT_EQ(calls, 0);
+}
+
+QProgressDialog *progressBox() {
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *box = qobject_cast<QProgressDialog *>(w); box && box->isVisible()) return box;
+  return nullptr;
+}
+
+TEST(FileJob, ProgressBoxShowsHowFarAndCancelStopsTheWork) {
+  std::atomic<bool> stopSeen{false};
+  QString shownLabel;
+  int shownValue = -1;
+  // Once the box shows, note what it says and press its Cancel button.
+  QTimer clicker;
+  clicker.setInterval(20);
+  QObject::connect(&clicker, &QTimer::timeout, [&] {
+    QProgressDialog *box = progressBox();
+    if (!box || box->value() <= 0) return;
+    shownLabel = box->labelText();
+    shownValue = box->value();
+    // VEXAL_SHOT_DIR=/tmp/shots keeps a picture of the box.
+    if (const QString dir = qEnvironmentVariable("VEXAL_SHOT_DIR"); !dir.isEmpty())
+      box->grab().save(dir + "/file_progress.png");
+    if (auto *cancel = box->findChild<QPushButton *>()) cancel->click();
+    clicker.stop();
+  });
+  clicker.start();
+  const bool finished = runFileJobWithProgress(
+      nullptr, "Saving data.xls", ProgressUnit::Rows, [&](FileProgress &progress) {
+        // 250 of 1000 rows, then waits for the cancel (gives up after 10 s).
+        for (int i = 0; i < 1000 && !stopSeen; ++i) {
+          if (!progress.advance(250, 1000)) stopSeen = true;
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+      });
+  EXPECT_FALSE(finished);
+  EXPECT_TRUE(stopSeen);
+  EXPECT_EQ(shownLabel, "Saving data.xls\n250 of 1000 rows");
+  EXPECT_EQ(shownValue, 250);
+  EXPECT_EQ(progressBox(), nullptr) << "the box is gone afterwards";
+}
+
+TEST(FileJob, ProgressJobRunsToItsEndAndPassesFailuresOn) {
+  const auto caller = std::this_thread::get_id();
+  std::thread::id worker;
+  EXPECT_TRUE(runFileJobWithProgress(nullptr, "Opening", ProgressUnit::Bytes, [&](FileProgress &p) {
+    worker = std::this_thread::get_id();
+    EXPECT_TRUE(p.advance(1, 2));
+  }));
+  EXPECT_NE(worker, caller);
+  EXPECT_FALSE(runFileJobWithProgress(nullptr, "Opening", ProgressUnit::Bytes,
+                                      [](FileProgress &) { throw EFileCancelled(); }));
+  EXPECT_THROW(runFileJobWithProgress(nullptr, "Opening", ProgressUnit::Bytes,
+                                      [](FileProgress &) { throw std::runtime_error("disk"); }),
+               std::runtime_error);
 }
 
 }  // namespace

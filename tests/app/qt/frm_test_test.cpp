@@ -588,8 +588,11 @@ TEST_F(FrmTestFiles, OpenDataFailureSaysSo) {
   dialogs.chooseNextFile(path("absent.xls"));
   click(frm->SpeedButton3);
   ASSERT_EQ(dialogs.boxes.size(), 1u);
+  // The text stays exactly as it was; the reason goes into the box's details.
   EXPECT_EQ(dialogs.boxes[0],
-            (MessageBoxRequest{"Error", "Failed to Load File!", BoxIcon::Error, BoxButtons::Ok}));
+            (MessageBoxRequest{
+                "Error", "Failed to Load File!", BoxIcon::Error, BoxButtons::Ok,
+                path("absent.xls") + ": cannot open the file: No such file or directory"}));
   EXPECT_EQ(rows(), 0u);
 }
 
