@@ -1,15 +1,14 @@
 #include "record/GraphSnapshot.h"
 
-#include <fcntl.h>
+#include "record/AtomicFile.h"
+#include "record/ByteSink.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <random>
 
 #include "record/DataFiles.h"
 
@@ -17,40 +16,10 @@ namespace vexal {
 
 namespace {
 
-EFileError cannotCreate(std::string_view path, int err) {
-  return EFileError("Cannot create file \"" + std::string(path) + "\". " + std::strerror(err));
-}
-
 std::string homeFolder() {
   if (const char *home = std::getenv("HOME"); home && *home) return home;
   if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
   return "/";
-}
-
-// A new file beside `target` that no one else has opened; the umask applies.
-int createTempBeside(const std::string &target, std::string &tempPath) {
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::random_device seed;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
-               std::to_string(seed() % 1000000) + ".tmp";
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -97,19 +66,14 @@ std::string snapshotSavedText(std::string_view path) {
 }
 
 void writeFileReplacing(const std::string &path, std::string_view bytes) {
-  std::string temp;
-  const int fd = createTempBeside(path, temp);
-  if (fd < 0) throw cannotCreate(path, errno);
-  int err = 0;
-  if (!writeAll(fd, bytes))
-    err = errno ? errno : EIO;
-  else if (::fsync(fd) != 0 && errno != EINVAL)
-    err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temp.c_str());
-    throw cannotCreate(path, err);
+  try {
+    writeFileAtomically(path, [&](ByteSink &sink) { sink.write(bytes); });
+  } catch (const EFileError &error) {
+    // A picture that could not be written all the way is a file that could not be created.
+    constexpr std::string_view kWriteFailed = "Cannot write file ";
+    const std::string_view message = error.what();
+    if (message.substr(0, kWriteFailed.size()) != kWriteFailed) throw;
+    throw EFileError("Cannot create file " + std::string(message.substr(kWriteFailed.size())));
   }
 }
 
