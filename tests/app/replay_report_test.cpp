@@ -39,15 +39,18 @@ class ReplayReportTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
 
   // Replays an empty capture over the 40 rows and writes the report to `report`.
-  int replay(const std::string &report, std::string *err = nullptr) {
+  // Standard output goes to `out` when given.
+  int replay(const std::string &report, std::string *err = nullptr, std::string *out = nullptr) {
     std::ofstream(dir / "empty.cap") << "";
     const fs::path errFile = dir / "stderr.txt";
+    const fs::path outFile = dir / "stdout.txt";
     const std::string cmd = "LC_ALL=C QT_QPA_PLATFORM=offscreen " + std::string(VEXAL_BIN_DIR) +
                             "/vexal-replay --open " + (dir / "rows.txt").string() + " --report '" +
-                            report + "' " + (dir / "empty.cap").string() + " >/dev/null 2>" +
-                            errFile.string();
+                            report + "' " + (dir / "empty.cap").string() + " >" +
+                            outFile.string() + " 2>" + errFile.string();
     const int status = std::system(cmd.c_str());
     if (err) *err = readFile(errFile);
+    if (out) *out = readFile(outFile);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 };
@@ -70,6 +73,16 @@ TEST_F(ReplayReportTest, WritesPlainTextPageByPage) {
   EXPECT_LT(text.find("The Page 1  Of 2"), text.find('\f'));
   EXPECT_GT(text.find("The Page 2  Of 2"), text.find('\f'));
   EXPECT_NE(text.find("The Page 2  Of 2"), std::string::npos);
+}
+
+TEST_F(ReplayReportTest, DashWritesThePlainTextReportToStandardOutput) {
+  std::string out;
+  ASSERT_EQ(replay("-", nullptr, &out), 0);
+  EXPECT_NE(out.find("TEST DATA REPORT"), std::string::npos);
+  EXPECT_LT(out.find("The Page 1  Of 2"), out.find('\f'));
+  EXPECT_NE(out.find("The Page 2  Of 2"), std::string::npos);
+  EXPECT_EQ(out.find("Measurement No."), std::string::npos) << "the report, not the table";
+  EXPECT_FALSE(fs::exists("-"));
 }
 
 TEST_F(ReplayReportTest, WritesHtml) {

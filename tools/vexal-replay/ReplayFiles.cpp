@@ -53,9 +53,13 @@ bool saveDataFile(const std::string &path, const ReadingTable &table) {
 }
 
 bool writeTableToStdout(const ReadingTable &table) {
+  return writeToStdout([&](ByteSink &sink) { writeTableText(table, sink); });
+}
+
+bool writeToStdout(const std::function<void(ByteSink &)> &produce) {
   StdoutSink sink;
   try {
-    writeTableText(table, sink);
+    produce(sink);
   } catch (const EFileError &e) {
     std::cerr << "vexal-replay: " << e.what() << "\n";
     return false;

@@ -1,7 +1,10 @@
 #pragma once
 // The replay tool's use of the data files: open before the replay, save or print after it.
 
+#include <functional>
 #include <string>
+
+#include "record/ByteSink.h"
 
 #include "record/ReadingTable.h"
 
@@ -18,5 +21,9 @@ bool saveDataFile(const std::string &path, const ReadingTable &table);
 // The table as tab-separated text on standard output; false, after saying why on stderr,
 // when a write fails. The caller still checks the final flush.
 bool writeTableToStdout(const ReadingTable &table);
+
+// Anything written through `produce` on standard output; false, after saying why on stderr,
+// when a write fails.
+bool writeToStdout(const std::function<void(ByteSink &)> &produce);
 
 }  // namespace vexal

@@ -8,6 +8,7 @@
 
 #include "report/PrintReports.h"
 #include "report/ReportExport.h"
+#include "ReplayFiles.h"
 #include "report/qt/ReportRenderer.h"
 
 namespace vexal {
@@ -27,11 +28,11 @@ std::unique_ptr<QGuiApplication> guiForDrawing() {
 }  // namespace
 
 bool isReportFileName(const std::string &path) {
-  return exportFormatFor(path).has_value();
+  return path == "-" || exportFormatFor(path).has_value();
 }
 
 int writeReplayReport(const ReadingTable &table, const std::string &path) {
-  const auto format = exportFormatFor(path);
+  const auto format = path == "-" ? std::optional(ExportFormat::Text) : exportFormatFor(path);
   if (!format) {
     std::cerr << "vexal-replay: --report '" << path
               << "': the name must end in .pdf, .html, .txt or .csv\n";
@@ -42,7 +43,9 @@ int writeReplayReport(const ReadingTable &table, const std::string &path) {
       QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString();
   const ReportDocument doc = reports.openDataReport(table, date);
   try {
-    if (*format == ExportFormat::Pdf) {
+    if (path == "-") {
+      return writeToStdout([&](ByteSink &sink) { writeReportText(doc, sink); }) ? 0 : 1;
+    } else if (*format == ExportFormat::Pdf) {
       auto app = guiForDrawing();
       saveReportPdf(doc, QString::fromStdString(path), nullptr);
     } else {

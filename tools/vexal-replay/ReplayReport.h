@@ -9,10 +9,12 @@
 namespace vexal {
 
 // True when the extension names a report format (".pdf", ".html", ".txt", ".csv", any case).
+// "-" (standard output) is one too.
 bool isReportFileName(const std::string &path);
 
-// Writes the report; on failure says why on stderr and leaves no file. Returns the exit
-// status: 0, or 1 when the file could not be written.
+// Writes the report; on failure says why on stderr and leaves no file. "-" writes it as
+// plain text (pages as on paper) on standard output. Returns the exit status: 0, or 1 when
+// the file could not be written.
 int writeReplayReport(const ReadingTable &table, const std::string &path);
 
 }  // namespace vexal
