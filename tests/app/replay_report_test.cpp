@@ -119,7 +119,7 @@ TEST_F(ReplayReportTest, FailedWriteExitsOneAndLeavesNoFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), {}), 1);
   std::set<std::string> names;
   for (const auto &e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"empty.cap", "ro", "rows.txt", "stderr.txt"}));
+  EXPECT_EQ(names, (std::set<std::string>{"empty.cap", "ro", "rows.txt", "stderr.txt", "stdout.txt"}));
 }
 
 }  // namespace
