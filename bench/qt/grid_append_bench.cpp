@@ -63,12 +63,3 @@ BENCHMARK(BM_AppendReadingNoPaint)->Arg(1'000'000)->Unit(benchmark::kMicrosecond
 
 }  // namespace
 }  // namespace vexal
-
-int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

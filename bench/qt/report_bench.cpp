@@ -197,12 +197,3 @@ BENCHMARK(BM_ExportPdf)->Arg(100'000)->Iterations(2)->Unit(benchmark::kMilliseco
 
 }  // namespace
 }  // namespace vexal
-
-int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "table_rows.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Cp936.h"
-#include "table_rows.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "record/ReadingTable.h"
-#include "table_rows.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {

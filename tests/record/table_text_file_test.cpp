@@ -4,7 +4,7 @@
 
 #include "common/Cp936.h"
 #include "record/TimeOfDay.h"
-#include "table_rows.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {

@@ -10,6 +10,7 @@
 #include "record/TimeOfDay.h"
 #include "report/PrintReports.h"
 #include "report/ReportExport.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {
@@ -18,30 +19,19 @@ namespace fs = std::filesystem;
 
 constexpr std::int32_t kTen = 36'000'000;  // 10:00:00
 
-TableRow row(std::optional<std::int32_t> no, std::optional<std::int32_t> ms,
-             std::optional<std::string> value, std::optional<std::string> unit,
-             std::optional<std::string> vRange, std::optional<std::string> iRange) {
-  TableRow r;
-  r.no = no;
-  r.timeMs = ms;
-  r.value = std::move(value);
-  r.unit = std::move(unit);
-  r.vRange = std::move(vRange);
-  r.iRange = std::move(iRange);
-  return r;
-}
+using test_rows::makeRow;
 
 ReadingTable awkwardTable() {
   ReadingTable t;
-  t.appendRow(row(1, kTen, "1,5", "M\xA6\xB8", "say \"hi\"", "line\nbreak"));
-  t.appendRow(row(std::nullopt, std::nullopt, "", std::nullopt, std::nullopt, "<b>&"));
+  t.appendRow(makeRow(1, kTen, "1,5", "M\xA6\xB8", "say \"hi\"", "line\nbreak"));
+  t.appendRow(makeRow(std::nullopt, std::nullopt, "", std::nullopt, std::nullopt, "<b>&"));
   return t;
 }
 
 ReadingTable tableOf(int rows) {
   ReadingTable t;
   for (int i = 1; i <= rows; ++i)
-    t.appendRow(row(i, kTen + i * 1000, std::to_string(i), "V", "DCV  600V", "Continuous"));
+    t.appendRow(makeRow(i, kTen + i * 1000, std::to_string(i), "V", "DCV  600V", "Continuous"));
   return t;
 }
 
@@ -110,7 +100,7 @@ TEST(CsvExport, QuotesOnlyWhatNeedsIt) {
 
 TEST(TextExport, LaysOutOnePageAsOnPaper) {
   ReadingTable t;
-  t.appendRow(row(1, kTen, "12.5", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"));
+  t.appendRow(makeRow(1, kTen, "12.5", "M\xA6\xB8", "IR:500V 20G\xA6\xB8", "Timed"));
   PrintReports reports;
   const std::string text = written(reports.openDataReport(t, "01/02/2026"), writeReportText);
   const std::string time = formatLongTime(kTen);
@@ -151,7 +141,7 @@ TEST(TextExport, SeparatesPagesByFormFeeds) {
 
 TEST(HtmlExport, WritesOneDocumentPageByPageWithTextsEscaped) {
   ReadingTable t = awkwardTable();
-  for (int i = 0; i < 40; ++i) t.appendRow(row(i + 10, kTen, "v", "V", "r", "m"));
+  for (int i = 0; i < 40; ++i) t.appendRow(makeRow(i + 10, kTen, "v", "V", "r", "m"));
   PrintReports reports;
   const std::string html = written(reports.openDataReport(t, "d<1>"), htmlWithoutPicture);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>\n", 0), 0u);

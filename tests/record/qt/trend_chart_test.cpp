@@ -15,7 +15,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QValueAxis>
 
-#include "../table_rows.h"
+#include "support/TableRows.h"
 #include "decode/FrameDecoder.h"
 #include "record/DataFiles.h"
 
