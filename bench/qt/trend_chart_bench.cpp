@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 #include <fstream>
 
-#include "decode/Reading.h"
 #include "common/Cp936.h"
+#include "decode/Reading.h"
 #include "record/Recorder.h"
 #include "record/qt/TrendChart.h"
 

@@ -46,8 +46,8 @@ class ReplayReportTest : public ::testing::Test {
     const fs::path outFile = dir / "stdout.txt";
     const std::string cmd = "LC_ALL=C QT_QPA_PLATFORM=offscreen " + std::string(VEXAL_BIN_DIR) +
                             "/vexal-replay --open " + (dir / "rows.txt").string() + " --report '" +
-                            report + "' " + (dir / "empty.cap").string() + " >" +
-                            outFile.string() + " 2>" + errFile.string();
+                            report + "' " + (dir / "empty.cap").string() + " >" + outFile.string() +
+                            " 2>" + errFile.string();
     const int status = std::system(cmd.c_str());
     if (err) *err = readFile(errFile);
     if (out) *out = readFile(outFile);
@@ -119,7 +119,8 @@ TEST_F(ReplayReportTest, FailedWriteExitsOneAndLeavesNoFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), {}), 1);
   std::set<std::string> names;
   for (const auto &e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"empty.cap", "ro", "rows.txt", "stderr.txt", "stdout.txt"}));
+  EXPECT_EQ(names,
+            (std::set<std::string>{"empty.cap", "ro", "rows.txt", "stderr.txt", "stdout.txt"}));
 }
 
 }  // namespace

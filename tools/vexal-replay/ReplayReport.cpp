@@ -6,9 +6,9 @@
 #include <iostream>
 #include <memory>
 
+#include "ReplayFiles.h"
 #include "report/PrintReports.h"
 #include "report/ReportExport.h"
-#include "ReplayFiles.h"
 #include "report/qt/ReportRenderer.h"
 
 namespace vexal {

@@ -20,8 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
-#include "report/qt/ReportFlows.h"
-#include "app/qt/FileJob.h"
+#include "app/qt/DataFileCommands.h"
 #include "app/qt/FrmTestLayout.h"
 #include "app/qt/HelpWindow.h"
 #include "app/qt/PanelButton.h"
@@ -36,6 +35,7 @@
 #include "record/qt/ReadingGrid.h"
 #include "record/qt/ReadingGridModel.h"
 #include "record/qt/TrendChart.h"
+#include "report/qt/ReportFlows.h"
 #include "report/qt/StoreGrid.h"
 
 namespace vexal {
@@ -66,32 +66,6 @@ QStringList nameFilters(const char *list) {
   for (const auto &filter : dialogNameFilters(list)) filters << QString::fromStdString(filter);
   return filters;
 }
-
-// Collects what a data-file job reports, so the boxes are shown on the GUI thread after it.
-class CollectingReporter : public DataFileReporter {
- public:
-  void showMessage(const std::string &text) override { messages_.push_back({false, text}); }
-  void showLoadFailed(const std::string &reason) override { messages_.push_back({true, reason}); }
-
-  void showAll(Dialogs &dialogs) const {
-    for (const auto &message : messages_) {
-      if (message.loadFailed)
-        dialogs.messageBox({QString::fromUtf8(kLoadFailedTitle.data(), kLoadFailedTitle.size()),
-                            QString::fromUtf8(kLoadFailedText.data(), kLoadFailedText.size()),
-                            BoxIcon::Error, BoxButtons::Ok, QString::fromStdString(message.text)});
-      else
-        dialogs.messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
-                            QString::fromStdString(message.text), BoxIcon::None, BoxButtons::Ok});
-    }
-  }
-
- private:
-  struct Message {
-    bool loadFailed;
-    std::string text;
-  };
-  std::vector<Message> messages_;
-};
 
 }  // namespace
 
@@ -131,6 +105,7 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
   setCentralWidget(ClientArea);
 
   DataSource1 = new ReadingGridModel(session_->cds1, this);
+  files_ = std::make_unique<DataFileCommands>(*session_, *dialogs_, this);
   reports_ = std::make_unique<ReportFlows>(session_->cds1, *dialogs_,
                                            std::make_unique<QtReportPreviewer>(*dialogs_, this));
   session_->setObserver(this);
@@ -534,63 +509,12 @@ void TFrmTest::linkChanged() {
 
 // --- Data files ---------------------------------------------------------------------------
 
-// Runs a save or an open with the grid's updates suspended. Cable reports that arrive
-// meanwhile are kept and fed once the table is free again, whatever happens.
-void TFrmTest::runWithTableHeld(const std::function<void()> &work) {
-  session_->holdTable();
-  try {
-    work();
-  } catch (...) {
-    session_->releaseTable();
-    throw;
-  }
-  session_->releaseTable();
-}
-
 void TFrmTest::Save_asClick() {
-  SaveDialog2.fileName.clear();
-  const auto chosen = dialogs_->fileDialog(SaveDialog2);
-  if (!chosen) return;
-  SaveDialog2.fileName = *chosen;
-  const std::string path = chosen->toStdString();
-  CollectingReporter reporter;
-  runWithTableHeld([&] {
-    // Only reads the table; recordings wait until it is done. A cancel keeps the old file.
-    runFileJobWithProgress(this, QStringLiteral("Saving ") + QFileInfo(*chosen).fileName(),
-                           ProgressUnit::Rows, [&](FileProgress &progress) {
-                             SaveTableToFile(session_->cds1, path, reporter, &progress);
-                           });
-  });
-  reporter.showAll(*dialogs_);
+  files_->saveData(SaveDialog2);
 }
 
 void TFrmTest::OpenClick() {
-  const auto chosen = dialogs_->fileDialog(OpenDialog1);
-  if (!chosen) return;
-  OpenDialog1.fileName = *chosen;
-  const std::string path = chosen->toStdString();
-  CollectingReporter reporter;
-  runWithTableHeld([&] {
-    // The file is read into a table of its own off the GUI thread, then taken over.
-    ReadingTable loaded;
-    bool read = false;
-    // A cancel leaves `loaded` empty, so the table stays as it was.
-    runFileJobWithProgress(
-        this, QStringLiteral("Opening ") + QFileInfo(*chosen).fileName(), ProgressUnit::Bytes,
-        [&](FileProgress &progress) { read = LoadFileToTable(path, loaded, reporter, &progress); });
-    ReadingTable &table = session_->cds1;
-    if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
-      if (read) table.replaceWith(std::move(loaded));
-    } else {
-      // Rows read before a failing line stay, as they would reading straight into it.
-      runInSlices(this, QStringLiteral("Opening data..."), loaded.rowCount(),
-                  [&](std::size_t first, std::size_t count) {
-                    for (std::size_t row = first; row < first + count; ++row)
-                      table.appendRow(loaded.row(row));
-                  });
-    }
-  });
-  reporter.showAll(*dialogs_);
+  files_->openData(OpenDialog1);
 }
 
 // --- Help ---------------------------------------------------------------------------------
@@ -776,25 +700,12 @@ void TFrmTest::SpeedButton5Click() {
   emit storeWindowRequested();
 }
 
-// Opens a data file into the reading table as Open Data does, but with the grid following
-// every row as it is read.
 void TFrmTest::SpeedButton4Click() {
-  const auto chosen = dialogs_->fileDialog(OpenDialog1);
-  if (!chosen) return;
-  OpenDialog1.fileName = *chosen;
-  CollectingReporter reporter;
-  LoadFileToTable(chosen->toStdString(), session_->cds1, reporter);
-  reporter.showAll(*dialogs_);
+  files_->openStoreData(OpenDialog1);
 }
 
-// Saves as Save Data does, but the dialog offers the name it was last given.
 void TFrmTest::SpeedButton8Click() {
-  const auto chosen = dialogs_->fileDialog(SaveDialog2);
-  if (!chosen) return;
-  SaveDialog2.fileName = *chosen;
-  CollectingReporter reporter;
-  SaveTableToFile(session_->cds1, chosen->toStdString(), reporter);
-  reporter.showAll(*dialogs_);
+  files_->saveStoreData(SaveDialog2);
 }
 
 void TFrmTest::SpeedButton7Click() {

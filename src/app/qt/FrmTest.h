@@ -33,6 +33,7 @@ namespace vexal {
 
 class PanelButton;
 class PanelView;
+class DataFileCommands;
 class ReportFlows;
 class ReadingGrid;
 class ReadingGridModel;
@@ -44,8 +45,8 @@ using HelpViewer = std::function<void(const QString &path)>;
 struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
-  std::shared_ptr<HidPlatform> hid;  // the machine's HID services when empty
-  HelpViewer helpViewer;             // the program's own help window when empty
+  std::shared_ptr<HidPlatform> hid;    // the machine's HID services when empty
+  HelpViewer helpViewer;               // the program's own help window when empty
   DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
 };
 
@@ -239,7 +240,6 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   void connectHandlers();
   void giveShortcutsToWindow(QMenu *menu);
   void setLimit(RecordLimit limit);
-  void runWithTableHeld(const std::function<void()> &work);
   void refreshLinkHistory();
   void createChart(QWidget *surface, DateTimeClock *dateClock);
   void setOuterHeight(int height);
@@ -253,6 +253,7 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   std::unique_ptr<QtSessionTimer> watchdog_;
   std::unique_ptr<MeterSession> session_;
   std::unique_ptr<HidQtBridge> hidBridge_;
+  std::unique_ptr<DataFileCommands> files_;
   std::unique_ptr<ReportFlows> reports_;
 };
 

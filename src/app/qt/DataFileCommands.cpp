@@ -1,0 +1,120 @@
+#include "app/qt/DataFileCommands.h"
+
+#include <QFileInfo>
+#include <string>
+#include <vector>
+
+#include "app/MeterSession.h"
+#include "app/qt/FileJob.h"
+#include "common/ErrorText.h"
+#include "common/qt/Dialogs.h"
+#include "record/DataFiles.h"
+
+namespace vexal {
+
+namespace {
+
+// Collects what a data-file job reports, so the boxes are shown on the GUI thread after it.
+class CollectingReporter : public DataFileReporter {
+ public:
+  void showMessage(const std::string &text) override { messages_.push_back({false, text}); }
+  void showLoadFailed(const std::string &reason) override { messages_.push_back({true, reason}); }
+
+  void showAll(Dialogs &dialogs) const {
+    for (const auto &message : messages_) {
+      if (message.loadFailed)
+        dialogs.messageBox({QString::fromUtf8(kLoadFailedTitle.data(), kLoadFailedTitle.size()),
+                            QString::fromUtf8(kLoadFailedText.data(), kLoadFailedText.size()),
+                            BoxIcon::Error, BoxButtons::Ok, QString::fromStdString(message.text)});
+      else
+        dialogs.messageBox({QString::fromUtf8(kAppTitle.data(), kAppTitle.size()),
+                            QString::fromStdString(message.text), BoxIcon::None, BoxButtons::Ok});
+    }
+  }
+
+ private:
+  struct Message {
+    bool loadFailed;
+    std::string text;
+  };
+  std::vector<Message> messages_;
+};
+
+}  // namespace
+
+template <class Work>
+void DataFileCommands::withTableHeld(Work &&work) {
+  session_.holdTable();
+  try {
+    work();
+  } catch (...) {
+    session_.releaseTable();
+    throw;
+  }
+  session_.releaseTable();
+}
+
+void DataFileCommands::saveData(FileDialogRequest &dialog) {
+  dialog.fileName.clear();
+  const auto chosen = dialogs_.fileDialog(dialog);
+  if (!chosen) return;
+  dialog.fileName = *chosen;
+  const std::string path = chosen->toStdString();
+  CollectingReporter reporter;
+  withTableHeld([&] {
+    // Only reads the table; recordings wait until it is done. A cancel keeps the old file.
+    runFileJobWithProgress(
+        owner_, QStringLiteral("Saving ") + QFileInfo(*chosen).fileName(), ProgressUnit::Rows,
+        [&](FileProgress &progress) { SaveTableToFile(session_.cds1, path, reporter, &progress); });
+  });
+  reporter.showAll(dialogs_);
+}
+
+void DataFileCommands::openData(FileDialogRequest &dialog) {
+  const auto chosen = dialogs_.fileDialog(dialog);
+  if (!chosen) return;
+  dialog.fileName = *chosen;
+  const std::string path = chosen->toStdString();
+  CollectingReporter reporter;
+  withTableHeld([&] {
+    // The file is read into a table of its own off the GUI thread, then taken over.
+    ReadingTable loaded;
+    bool read = false;
+    // A cancel leaves `loaded` empty, so the table stays as it was.
+    runFileJobWithProgress(
+        owner_, QStringLiteral("Opening ") + QFileInfo(*chosen).fileName(), ProgressUnit::Bytes,
+        [&](FileProgress &progress) { read = LoadFileToTable(path, loaded, reporter, &progress); });
+    ReadingTable &table = session_.cds1;
+    if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
+      if (read) table.replaceWith(std::move(loaded));
+    } else {
+      // Rows read before a failing line stay, as they would reading straight into it.
+      runInSlices(owner_, QStringLiteral("Opening data..."), loaded.rowCount(),
+                  [&](std::size_t first, std::size_t count) {
+                    for (std::size_t row = first; row < first + count; ++row)
+                      table.appendRow(loaded.row(row));
+                  });
+    }
+  });
+  reporter.showAll(dialogs_);
+}
+
+void DataFileCommands::openStoreData(FileDialogRequest &dialog) {
+  const auto chosen = dialogs_.fileDialog(dialog);
+  if (!chosen) return;
+  dialog.fileName = *chosen;
+  CollectingReporter reporter;
+  LoadFileToTable(chosen->toStdString(), session_.cds1, reporter);
+  reporter.showAll(dialogs_);
+}
+
+void DataFileCommands::saveStoreData(FileDialogRequest &dialog) {
+  const auto chosen = dialogs_.fileDialog(dialog);
+  if (!chosen) return;
+  dialog.fileName = *chosen;
+  CollectingReporter reporter;
+  SaveTableToFile(session_.cds1, chosen->toStdString(), reporter);
+  reporter.showAll(dialogs_);
+}
+
+}  // namespace vexal
