@@ -1,4 +1,5 @@
 #include "app/qt/FileJob.h"
+#include "common/qt/ProgressBox.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -67,14 +68,9 @@ void showProgress(QProgressDialog &box, const QString &label, const SharedProgre
 bool runFileJobWithProgress(QWidget *parent, const QString &label, ProgressUnit unit,
                             const std::function<void(FileProgress &)> &work) {
   SharedProgress progress;
-  QProgressDialog box(label, QStringLiteral("Cancel"), 0, kProgressSteps, parent);
+  QProgressDialog box(parent);
   box.setObjectName(QStringLiteral("FileProgressBox"));
-  box.setWindowModality(Qt::WindowModal);
-  box.setAutoClose(false);
-  box.setAutoReset(false);
-  box.setMinimumDuration(kBusyBoxDelayMs);
-  box.setMinimumWidth(360);
-  box.setValue(0);
+  setUpProgressBox(box, label, kProgressSteps);
   QObject::connect(&box, &QProgressDialog::canceled, [&] { progress.requestCancel(); });
   QTimer poll;
   poll.setInterval(50);

@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "common/qt/Dialogs.h"
+#include "common/qt/ProgressBox.h"
 #include "report/qt/ReportPrinting.h"
 #include "report/qt/ReportRenderer.h"
 
@@ -247,12 +248,9 @@ void TReportPreview::showZoom(double zoom) {
 
 bool TReportPreview::withProgress(const QString &label,
                                   const std::function<void(const ExportProgress &)> &work) {
-  QProgressDialog box(label, QStringLiteral("Cancel"), 0, 100, this);
+  QProgressDialog box(this);
+  setUpProgressBox(box, label, 100);
   box.setWindowTitle(windowTitle());
-  box.setWindowModality(Qt::WindowModal);
-  box.setMinimumDuration(300);
-  box.setAutoClose(false);
-  box.setAutoReset(false);
   try {
     work([&box](std::size_t done, std::size_t total) {
       box.setValue(total ? static_cast<int>(done * 100 / total) : 100);
