@@ -56,11 +56,11 @@ QPageLayout a4WithoutMargins() {
 
 }  // namespace
 
-QFont reportFont(const FontSpec &spec) {
-  QFont font(QString::fromStdString(spec.face));
-  font.setPointSizeF(spec.points);
-  font.setBold(spec.bold);
-  font.setUnderline(spec.underline);
+QFont reportFont(const FontSpec &fontSpec) {
+  QFont font(QString::fromStdString(fontSpec.face));
+  font.setPointSizeF(fontSpec.points);
+  font.setBold(fontSpec.bold);
+  font.setUnderline(fontSpec.underline);
   font.setStyleHint(QFont::SansSerif);
   return font;
 }
@@ -85,12 +85,12 @@ namespace {
 // shaping each text anew: a long report repeats the same few characters on every page.
 class GlyphWriter {
  public:
-  GlyphWriter(const FontSpec &spec, QPaintDevice *device, bool glyphs)
-      : spec_(spec), font_(reportFont(spec), device) {
+  GlyphWriter(const FontSpec &fontSpec, QPaintDevice *device, bool glyphs)
+      : fontSpec_(fontSpec), font_(reportFont(fontSpec), device) {
     if (glyphs) raw_ = QRawFont::fromFont(font_);
   }
 
-  const FontSpec &spec() const { return spec_; }
+  const FontSpec &fontSpec() const { return fontSpec_; }
   const QFont &font() const { return font_; }
 
   // Adds `text` with its top-left corner at `at` (centred in [at.x, at.x + centreWidth]
@@ -113,7 +113,7 @@ class GlyphWriter {
     if (centreWidth > 0) at.rx() += (centreWidth - x) / 2;
     const QPointF baseline = at + QPointF(0, raw_.ascent());
     // An underline runs from the run's origin: underlined texts go out one by one.
-    if (spec_.underline) return flush(painter, baseline);
+    if (fontSpec_.underline) return flush(painter, baseline);
     for (qsizetype i = first; i < positions_.size(); ++i) positions_[i] += baseline;
   }
 
@@ -124,7 +124,7 @@ class GlyphWriter {
     run.setRawFont(raw_);
     run.setGlyphIndexes(glyphs_);
     run.setPositions(positions_);
-    run.setUnderline(spec_.underline);
+    run.setUnderline(fontSpec_.underline);
     painter.drawGlyphRun(origin, run);
     glyphs_.clear();
     positions_.clear();
@@ -161,7 +161,7 @@ class GlyphWriter {
       painter.drawText(at + QPointF(0, QFontMetricsF(font_).ascent()), text);
   }
 
-  FontSpec spec_;
+  FontSpec fontSpec_;
   QFont font_;
   QRawFont raw_;
   std::unordered_map<char16_t, Glyph> glyphCache_;
@@ -183,10 +183,10 @@ class GlyphWriters {
   void forEach(Each each) {
     for (auto &w : writers_) each(*w);
   }
-  GlyphWriter &forFont(const FontSpec &spec) {
+  GlyphWriter &forFont(const FontSpec &fontSpec) {
     for (auto &w : writers_)
-      if (w->spec() == spec) return *w;
-    writers_.push_back(std::make_unique<GlyphWriter>(spec, device_, glyphs_));
+      if (w->fontSpec() == fontSpec) return *w;
+    writers_.push_back(std::make_unique<GlyphWriter>(fontSpec, device_, glyphs_));
     return *writers_.back();
   }
 
@@ -216,7 +216,7 @@ void drawPage(QPainter &painter, GlyphWriters &writers, const LaidOutPage &page,
   }
   // The texts of each font and colour go to the device together.
   writers.forEach([&painter](GlyphWriter &w) {
-    painter.setPen(reportColour(w.spec().colour));
+    painter.setPen(reportColour(w.fontSpec().colour));
     w.flush(painter);
   });
   painter.restore();

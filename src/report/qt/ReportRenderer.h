@@ -15,7 +15,7 @@ class QPainter;
 
 namespace vexal {
 
-QFont reportFont(const FontSpec &spec);
+QFont reportFont(const FontSpec &fontSpec);
 QColor reportColour(TextColour colour);
 
 // Draws `page` with the painter's origin at the paper's top-left corner and `pxPerMm`
