@@ -118,10 +118,13 @@ TFrmTest::TFrmTest(Services services, QWidget *parent)
 }
 
 TFrmTest::~TFrmTest() {
-  // Nothing reaches the window any more; the model stops listening to the table, then the
+  // Nothing reaches the window any more. The controls that show the session's state (the
+  // grid, the chart) and the grid's model go while the table is still there; then the
   // session gives the devices back and stops their reading threads (the bridge goes first:
   // stopping a thread carries out what it still hands over).
   session_->setObserver(nullptr);
+  delete ClientArea;
+  ClientArea = nullptr;
   delete DataSource1;
   hidBridge_.reset();
   session_.reset();
