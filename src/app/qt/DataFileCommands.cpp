@@ -56,9 +56,8 @@ void DataFileCommands::withTableHeld(Work &&work) {
 
 void DataFileCommands::saveData(FileDialogRequest &dialog) {
   dialog.fileName.clear();
-  const auto chosen = dialogs_.fileDialog(dialog);
+  const auto chosen = choose(dialog);
   if (!chosen) return;
-  dialog.fileName = *chosen;
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
   withTableHeld([&] {
@@ -71,9 +70,8 @@ void DataFileCommands::saveData(FileDialogRequest &dialog) {
 }
 
 void DataFileCommands::openData(FileDialogRequest &dialog) {
-  const auto chosen = dialogs_.fileDialog(dialog);
+  const auto chosen = choose(dialog);
   if (!chosen) return;
-  dialog.fileName = *chosen;
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
   withTableHeld([&] {
@@ -99,19 +97,24 @@ void DataFileCommands::openData(FileDialogRequest &dialog) {
   reporter.showAll(dialogs_);
 }
 
+// The dialog's choice, kept as the name it offers next time; nothing when cancelled.
+std::optional<QString> DataFileCommands::choose(FileDialogRequest &dialog) {
+  auto chosen = dialogs_.fileDialog(dialog);
+  if (chosen) dialog.fileName = *chosen;
+  return chosen;
+}
+
 void DataFileCommands::openStoreData(FileDialogRequest &dialog) {
-  const auto chosen = dialogs_.fileDialog(dialog);
+  const auto chosen = choose(dialog);
   if (!chosen) return;
-  dialog.fileName = *chosen;
   CollectingReporter reporter;
   LoadFileToTable(chosen->toStdString(), session_.cds1, reporter);
   reporter.showAll(dialogs_);
 }
 
 void DataFileCommands::saveStoreData(FileDialogRequest &dialog) {
-  const auto chosen = dialogs_.fileDialog(dialog);
+  const auto chosen = choose(dialog);
   if (!chosen) return;
-  dialog.fileName = *chosen;
   CollectingReporter reporter;
   SaveTableToFile(session_.cds1, chosen->toStdString(), reporter);
   reporter.showAll(dialogs_);

@@ -3,7 +3,9 @@
 // dialogs, the file work off the GUI thread with its progress box, and the boxes that tell
 // how it went.
 
+#include <QString>
 #include <QWidget>
+#include <optional>
 
 namespace vexal {
 
@@ -30,6 +32,7 @@ class DataFileCommands {
   void saveStoreData(FileDialogRequest &dialog);
 
  private:
+  std::optional<QString> choose(FileDialogRequest &dialog);
   // Runs a save or an open with the table held: cable reports that arrive meanwhile wait
   // and are fed once the table is free again, whatever happens.
   template <class Work>

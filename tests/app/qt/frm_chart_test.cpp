@@ -21,6 +21,7 @@
 #include "Scenario.h"
 #include "app/qt/FrmTest.h"
 #include "record/qt/TrendChart.h"
+#include "support/MeterFrames.h"
 #include "support/ScriptedDialogs.h"
 
 namespace vexal {
@@ -56,17 +57,8 @@ class FrmChartTest : public ::testing::Test {
   }
 
   void feedFrame(const std::string &hex) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-      bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    for (std::size_t at = 0; at < bytes.size(); at += 7) {
-      const std::size_t n = std::min<std::size_t>(7, bytes.size() - at);
-      std::vector<std::uint8_t> report{static_cast<std::uint8_t>(n)};
-      report.insert(report.end(), bytes.begin() + at, bytes.begin() + at + n);
+    for (const auto &report : cableReportsFor(hex))
       frm->ReadLusk(0, report.data(), static_cast<std::uint16_t>(report.size()));
-    }
-    const std::uint8_t idle[] = {0x00};
-    frm->ReadLusk(0, idle, 1);
   }
 
   std::size_t drawnPoints() const {

@@ -40,17 +40,8 @@ class FrmPrintDataTest : public ::testing::Test {
   }
 
   void feedFrame(const std::string &hex) {
-    std::vector<std::uint8_t> report{0};
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-      report.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    for (std::size_t at = 1; at < report.size(); at += 7) {
-      std::vector<std::uint8_t> piece{
-          static_cast<std::uint8_t>(std::min<std::size_t>(7, report.size() - at))};
-      piece.insert(piece.end(), report.begin() + at, report.begin() + at + piece[0]);
-      frm.ReadLusk(0, piece.data(), static_cast<std::uint16_t>(piece.size()));
-    }
-    const std::uint8_t idle[] = {0x00};
-    frm.ReadLusk(0, idle, 1);
+    for (const auto &report : cableReportsFor(hex))
+      frm.ReadLusk(0, report.data(), static_cast<std::uint16_t>(report.size()));
   }
 
   // Runs `whileOpen` on the preview once it is the active modal window, then closes it.

@@ -56,18 +56,8 @@ class FrmTestTest : public ::testing::Test {
   // Sends a frame the way the cable does: three reports of 7 bytes, one of 1, then an idle
   // report that closes the transmission.
   void feedFrame(const std::string &hex) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-      bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    for (std::size_t at = 0; at < bytes.size();) {
-      const std::size_t n = std::min<std::size_t>(7, bytes.size() - at);
-      std::vector<std::uint8_t> report{static_cast<std::uint8_t>(n)};
-      report.insert(report.end(), bytes.begin() + at, bytes.begin() + at + n);
+    for (const auto &report : cableReportsFor(hex))
       frm->ReadLusk(0, report.data(), static_cast<std::uint16_t>(report.size()));
-      at += n;
-    }
-    const std::uint8_t idle[] = {0x00};
-    frm->ReadLusk(0, idle, 1);
   }
 
   Recorder &recorder() { return frm->session().recorder; }
