@@ -54,6 +54,7 @@ ReportOutcome MeterSession::decodeFrame(const std::string &frameText) {
   } else if (frame.recordReading) {
     try {
       outcome.recorded = recorder.INDataToTable(1);
+      outcome.limitReached = !outcome.recorded && recorder.limitReached();
     } catch (const EConvertError &error) {
       // The frame is decoded, only its recording failed: the mirror shows it all the same.
       raise(error.what());

@@ -39,6 +39,7 @@ struct ReportOutcome {
   bool frameDecoded = false;  // it closed a frame and the decoder ran
   bool recorded = false;      // the reading became a row of the table
   bool holdLink = false;      // the link holds its reading thread before the next read
+  bool limitReached = false;  // the reading was not recorded: the record limit is reached
 };
 
 // What the session tells the window.

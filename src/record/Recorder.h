@@ -41,6 +41,9 @@ class Recorder {
   // Key filter of the interval box: digits and backspace pass, anything else becomes '\0'.
   static char RecordSITimeKeyPress(char key);
 
+  // The record limit stops recording: the next reading's number would exceed MaxRecords.
+  bool limitReached() const { return MaxRecords < RecordNo; }
+
   void setLimit(RecordLimit limit);
   RecordLimit limit() const { return limit_; }
 
