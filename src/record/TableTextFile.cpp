@@ -76,8 +76,7 @@ void putField(BlockWriter &out, std::optional<std::string_view> text) {
   }
 }
 
-void writeRow(const ReadingTable &table, std::size_t i, BlockWriter &out) {
-  const TableRowView row = table.view(i);
+void writeRow(const TableRowView &row, BlockWriter &out) {
   char buf[96];
   if (row.no) {
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *row.no);
@@ -201,9 +200,18 @@ void writeTableText(const ReadingTable &table, ByteSink &sink, FileProgress *pro
   const std::size_t rows = table.rowCount();
   for (std::size_t i = 0; i < rows; ++i) {
     if (i % kRowsPerProgressReport == 0) reportProgress(progress, i, rows);
-    writeRow(table, i, out);
+    writeRow(table.view(i), out);
   }
   out.flush();
+}
+
+std::string tableTextLine(const TableRowView &row) {
+  std::string line;
+  StringSink sink(line);
+  BlockWriter out(sink);
+  writeRow(row, out);
+  out.flush();
+  return line;
 }
 
 std::string tableToText(const ReadingTable &table) {

@@ -50,6 +50,9 @@ std::optional<std::int32_t> parseWholeNumber(std::string_view text);
 // `progress` hears the rows written and may stop the writing (EFileCancelled).
 void writeTableText(const ReadingTable &table, ByteSink &sink, FileProgress *progress = nullptr);
 std::string tableToText(const ReadingTable &table);
+// One row's line as writeTableText writes it, CR LF included (for files written a row at a
+// time: the journal, the logger).
+std::string tableTextLine(const TableRowView &row);
 
 struct TextReadResult {
   bool ok = true;
