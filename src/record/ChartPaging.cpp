@@ -7,22 +7,29 @@ namespace vexal {
 
 bool ChartPaging::setPointCount(std::size_t points) {
   const bool onLastPage = page_ == pageCount();
-  const std::int32_t before = page_;
+  const std::int32_t before = page_, pagesBefore = pageCount();
   points_ = points;
   if (onLastPage && pageCount() > page_) {
     page_ = pageCount();
-    caption_ = std::to_string(page_);
   } else if (page_ > pageCount()) {
     // The points went (Delete Data, another file): the page shown must still exist.
     page_ = pageCount();
-    caption_ = std::to_string(page_);
   }
+  if (page_ != before || pageCount() != pagesBefore) followPage();
   return page_ != before;
 }
 
 void ChartPaging::setMaxPointsPerPage(std::int32_t perPage) {
+  const std::int32_t before = page_, pagesBefore = pageCount();
   perPage_ = perPage;
   if (page_ > pageCount()) page_ = pageCount();
+  if (page_ != before || pageCount() != pagesBefore) followPage();
+}
+
+void ChartPaging::followPage() {
+  const bool notFirst = page_ > 1, notLast = page_ < pageCount();
+  nav_ = {notFirst, notFirst, notLast, notLast};
+  caption_ = std::to_string(page_);
 }
 
 std::int32_t ChartPaging::pageCount() const {
@@ -34,6 +41,11 @@ std::int32_t ChartPaging::pageCount() const {
 }
 
 void ChartPaging::setPage(std::int32_t page) {
+  movePage(page);
+  followPage();
+}
+
+void ChartPaging::movePage(std::int32_t page) {
   page_ = std::clamp(page, 1, pageCount());
 }
 
@@ -52,7 +64,7 @@ std::size_t ChartPaging::pageCapacity() const {
 
 void ChartPaging::first() {
   nav_ = {false, false, true, true};
-  setPage(1);
+  movePage(1);
   caption_ = "1";
 }
 
@@ -60,7 +72,7 @@ void ChartPaging::previous() {
   if (page_ == 1) {
     nav_ = {false, false, true, true};
   } else {
-    setPage(page_ - 1);
+    movePage(page_ - 1);
     nav_.next = nav_.last = true;
   }
   caption_ = std::to_string(page_);
@@ -70,7 +82,7 @@ void ChartPaging::next() {
   if (page_ == pageCount()) {
     nav_ = {true, true, false, false};
   } else {
-    setPage(page_ + 1);
+    movePage(page_ + 1);
     nav_.first = nav_.previous = true;
   }
   caption_ = std::to_string(page_);
@@ -78,7 +90,7 @@ void ChartPaging::next() {
 
 void ChartPaging::last() {
   nav_ = {true, true, false, false};
-  setPage(pageCount());
+  movePage(pageCount());
   caption_ = std::to_string(page_);
 }
 

@@ -1,54 +1,64 @@
 #include "record/ChartPoints.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace vexal {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
+// Adds a point to the runs: a new run after a gap or when the quantity changes.
+void extend(std::vector<ChartRun> &runs, bool &inRun, QuantityKind kind, ChartXY point) {
+  if (!inRun || runs.back().kind != kind) runs.push_back({kind, {}});
+  runs.back().points.push_back(point);
+  inRun = true;
 }
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
+// The smallest of 1, 2 and 5 times a power of ten that is at least `step`.
+double roundStep(double step) {
+  const double decade = std::pow(10.0, std::floor(std::log10(step)));
+  for (double factor : {1.0, 2.0, 5.0, 10.0})
+    if (factor * decade >= step * (1 - 1e-9)) return factor * decade;
+  return 10 * decade;
+}
+
+ChartRange roundVoltRange(double low, double high) {
+  if (high - low < 1e-9) {  // one value: a band of a volt or so around it
+    const double half = std::max(1.0, std::abs(high) * 0.05);
+    low -= half, high += half;
+  }
+  const double step = roundStep((high - low) / 5);
+  return {std::floor(low / step) * step, std::ceil(high / step) * step};
 }
 
 }  // namespace
 
-std::optional<double> chartValue(std::string_view text, std::string_view separator) {
-  text = trimmed(text);
-  char buffer[64];
-  std::size_t length = 0;
-  bool digits = false, point = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (length + 1 >= sizeof buffer) return std::nullopt;
-    const char c = text[i];
-    if (isDigit(c)) {
-      digits = true;
-      buffer[length++] = c;
-    } else if (c == '-' && i == 0) {
-      buffer[length++] = c;
-    } else if (!point && c == '.') {
-      point = true;
-      buffer[length++] = '.';
-    } else if (!point && !separator.empty() && text.substr(i).starts_with(separator)) {
-      point = true;
-      buffer[length++] = '.';
-      i += separator.size() - 1;
-    } else {
-      return std::nullopt;
+ChartAxes axesFor(const std::vector<ChartRun> &runs) {
+  std::optional<double> ohmLow, ohmHigh, voltLow, voltHigh;
+  bool anyOhms = false;
+  for (const ChartRun &run : runs) {
+    for (const ChartXY &p : run.points) {
+      if (run.kind == QuantityKind::Voltage) {
+        voltLow = std::min(voltLow.value_or(p.y), p.y);
+        voltHigh = std::max(voltHigh.value_or(p.y), p.y);
+      } else {
+        anyOhms = true;
+        if (p.y <= 0) continue;  // drawn at the foot of the axis
+        ohmLow = std::min(ohmLow.value_or(p.y), p.y);
+        ohmHigh = std::max(ohmHigh.value_or(p.y), p.y);
+      }
     }
   }
-  if (!digits) return std::nullopt;
-  double value = 0;
-  auto [end, ec] = std::from_chars(buffer, buffer + length, value);
-  if (ec != std::errc() || end != buffer + length) return std::nullopt;
-  return value;
+  ChartAxes axes;
+  if (anyOhms) {
+    // With no positive reading, the meter's own range: 100 kΩ to 1 TΩ.
+    double low = ohmLow ? std::floor(std::log10(*ohmLow) + 1e-9) : 5;
+    double high = ohmHigh ? std::ceil(std::log10(*ohmHigh) - 1e-9) : 12;
+    if (high <= low) high = low + 1;
+    axes.ohmDecades = ChartRange{low, high};
+  }
+  if (voltLow) axes.volts = roundVoltRange(*voltLow, *voltHigh);
+  return axes;
 }
 
 std::size_t ChartPoints::count() const {
@@ -56,26 +66,19 @@ std::size_t ChartPoints::count() const {
   return rows > firstRow_ ? rows - firstRow_ : 0;
 }
 
-std::optional<double> ChartPoints::xOf(std::size_t index) const {
-  const auto no = table_.no(rowOf(index));
-  if (!no) return std::nullopt;
-  return static_cast<double>(*no);
+std::size_t ChartPoints::clampCount(std::size_t first, std::size_t count) const {
+  const std::size_t all = this->count();
+  return std::min(count, all > first ? all - first : 0);
 }
 
-std::optional<ChartXY> ChartPoints::point(std::size_t index) const {
-  const std::size_t row = rowOf(index);
-  const auto no = table_.no(row);
-  const auto text = table_.text(row, Field::Value);
-  if (!no || !text) return std::nullopt;
-  const auto y = chartValue(*text, separator_);
-  if (!y) return std::nullopt;
-  return ChartXY{static_cast<double>(*no), *y};
+std::optional<Quantity> ChartPoints::quantity(std::size_t index) const {
+  return readingQuantity(table_.view(rowOf(index)));
 }
 
 std::vector<ChartRun> ChartPoints::runs(std::size_t first, std::size_t count, ChartRange xRange,
                                         int columns) const {
   std::vector<ChartRun> result;
-  count = std::min(count, this->count() > first ? this->count() - first : 0);
+  count = clampCount(first, count);
   if (columns > 0 && count > 2 * static_cast<std::size_t>(columns) && xRange.max > xRange.min)
     addThinned(first, count, xRange, columns, result);
   else
@@ -86,14 +89,12 @@ std::vector<ChartRun> ChartPoints::runs(std::size_t first, std::size_t count, Ch
 void ChartPoints::addRaw(std::size_t first, std::size_t count, std::vector<ChartRun> &runs) const {
   bool inRun = false;
   for (std::size_t i = first; i < first + count; ++i) {
-    const auto p = point(i);
-    if (!p) {
+    const auto q = quantity(i);
+    if (!q) {
       inRun = false;
       continue;
     }
-    if (!inRun) runs.emplace_back();
-    runs.back().push_back(*p);
-    inRun = true;
+    extend(runs, inRun, q->kind, {xOf(i), q->value});
   }
 }
 
@@ -102,6 +103,7 @@ void ChartPoints::addThinned(std::size_t first, std::size_t count, ChartRange xR
   const double perColumn = columns / (xRange.max - xRange.min);
   struct Column {
     long index = -1;
+    QuantityKind kind = QuantityKind::Resistance;
     std::optional<ChartXY> low, high;
     std::size_t lowAt = 0, highAt = 0;
   } column;
@@ -111,70 +113,60 @@ void ChartPoints::addThinned(std::size_t first, std::size_t count, ChartRange xR
     if (!column.low) {
       inRun = false;  // a column that shows no number breaks the trace
     } else {
-      if (!inRun) runs.emplace_back();
-      inRun = true;
       const bool lowFirst = column.lowAt <= column.highAt;
-      runs.back().push_back(lowFirst ? *column.low : *column.high);
+      extend(runs, inRun, column.kind, lowFirst ? *column.low : *column.high);
       if (column.lowAt != column.highAt)
-        runs.back().push_back(lowFirst ? *column.high : *column.low);
+        extend(runs, inRun, column.kind, lowFirst ? *column.high : *column.low);
     }
     column = Column();
   };
   for (std::size_t i = first; i < first + count; ++i) {
-    const auto x = xOf(i);
-    if (!x) continue;
+    const double x = xOf(i);
     const long index = static_cast<long>(
-        std::clamp(std::floor((*x - xRange.min) * perColumn), 0.0, double(columns - 1)));
-    if (index != column.index) {
+        std::clamp(std::floor((x - xRange.min) * perColumn), 0.0, double(columns - 1)));
+    const auto q = quantity(i);
+    // A new column, or another quantity within one, closes what the column holds.
+    if (index != column.index || (q && column.low && q->kind != column.kind)) {
       flush();
       column.index = index;
     }
-    const auto p = point(i);
-    if (!p) continue;
-    if (!column.low || p->y < column.low->y) column.low = *p, column.lowAt = i;
-    if (!column.high || p->y > column.high->y) column.high = *p, column.highAt = i;
+    if (!q) continue;
+    const ChartXY p{x, q->value};
+    column.kind = q->kind;
+    if (!column.low || p.y < column.low->y) column.low = p, column.lowAt = i;
+    if (!column.high || p.y > column.high->y) column.high = p, column.highAt = i;
   }
   flush();
 }
 
-ChartRange ChartPoints::pageXRange(std::size_t first, std::size_t count,
-                                   std::size_t capacity) const {
-  std::optional<double> low, high;
-  for (std::size_t i = first; i < first + count && !low; ++i) low = xOf(i);
-  for (std::size_t i = first + count; i > first && !high; --i) high = xOf(i - 1);
-  if (!low) return {0, capacity > 1 ? double(capacity - 1) : 1.0};
-  const double full = *low + (capacity > 1 ? double(capacity - 1) : 1.0);
-  return {std::min(*low, *high), std::max({*high, full, *low + 1})};
+ChartRange ChartPoints::pageXRange(std::size_t first, std::size_t capacity) const {
+  const double low = xOf(first);
+  return {low, low + (capacity > 1 ? double(capacity - 1) : 1.0)};
 }
 
 std::optional<std::size_t> ChartPoints::nearest(std::size_t first, std::size_t count,
                                                 double x) const {
-  count = std::min(count, this->count() > first ? this->count() - first : 0);
+  count = clampCount(first, count);
   if (count == 0) return std::nullopt;
-  // X grows along the table: find where `x` falls, then look outwards for a value.
-  std::size_t lo = first, hi = first + count;
-  while (lo < hi) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    const auto mx = xOf(mid);
-    if (mx && *mx < x)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
+  // X is the row position: the point at `x` is found at once, then the search looks
+  // outwards for one with a quantity.
+  const double offset = std::round(x - xOf(first));
+  const std::size_t at =
+      static_cast<std::size_t>(std::clamp(offset, 0.0, double(count - 1))) + first;
   constexpr std::size_t kReach = 200;  // a tool tip over a long gap names nothing
-  std::optional<std::size_t> best;
-  double bestDistance = 0;
-  auto consider = [&](std::size_t i) {
-    const auto p = point(i);
-    if (!p) return;
-    const double d = std::abs(p->x - x);
-    if (!best || d < bestDistance) best = i, bestDistance = d;
-  };
   for (std::size_t k = 0; k < kReach; ++k) {
-    if (lo + k < first + count) consider(lo + k);
-    if (lo >= first + k + 1) consider(lo - k - 1);
+    const bool below = at >= first + k;
+    const bool above = at + k < first + count;
+    if (!below && !above) break;
+    // Of two at the same distance, the one nearer to `x` wins.
+    const bool lowerFirst = x <= xOf(at);
+    for (int side = 0; side < 2; ++side) {
+      const bool lower = (side == 0) == lowerFirst;
+      if (lower && below && quantity(at - k)) return at - k;
+      if (!lower && above && quantity(at + k)) return at + k;
+    }
   }
-  return best;
+  return std::nullopt;
 }
 
 }  // namespace vexal

@@ -50,15 +50,21 @@ TEST(ChartPagingTest, SettingThePageClampsIt) {
   EXPECT_EQ(paging.page(), 1);
 }
 
-TEST(ChartPagingTest, FewerPagesThanThePageMovesToTheLastOneButLeavesTheCaption) {
+TEST(ChartPagingTest, ANewPageSizeMovesToTheLastPageAndTheButtonsFollow) {
   ChartPaging paging = pagesOf(500);
   paging.last();
   EXPECT_EQ(paging.caption(), "5");
   paging.setMaxPointsPerPage(250);
   EXPECT_EQ(paging.page(), 2);
-  EXPECT_EQ(paging.caption(), "5");
-  paging.setMaxPointsPerPage(100);  // more pages again: the page stays
+  EXPECT_EQ(paging.caption(), "2");
+  EXPECT_EQ(paging.navigation(), (NavigationState{true, true, false, false}));
+  paging.setMaxPointsPerPage(100);  // more pages again: the page stays, Next opens
   EXPECT_EQ(paging.page(), 2);
+  EXPECT_EQ(paging.caption(), "2");
+  EXPECT_EQ(paging.navigation(), (NavigationState{true, true, true, true}));
+  paging.setMaxPointsPerPage(0);  // all on one page
+  EXPECT_EQ(paging.caption(), "1");
+  EXPECT_EQ(paging.navigation(), (NavigationState{false, false, false, false}));
 }
 
 TEST(ChartPagingTest, PreviousThreeTimesFromPageThreeOfFive) {
@@ -120,13 +126,18 @@ TEST(ChartPagingTest, FollowsTheNewestPointOnlyFromTheLastPage) {
   EXPECT_TRUE(paging.setPointCount(201));  // a new page opens: the chart follows
   EXPECT_EQ(paging.page(), 3);
   EXPECT_EQ(paging.caption(), "3");
+  EXPECT_EQ(paging.navigation(), (NavigationState{true, true, false, false}));
   EXPECT_FALSE(paging.setPointCount(250));  // on the same page
   EXPECT_EQ(paging.page(), 3);
 
   paging.first();
+  paging.next();
+  paging.last();
+  paging.previous();  // page 2 of 3, Next and Last enabled by Previous
   EXPECT_FALSE(paging.setPointCount(301));  // on another page the chart stays put
-  EXPECT_EQ(paging.page(), 1);
-  EXPECT_EQ(paging.caption(), "1");
+  EXPECT_EQ(paging.page(), 2);
+  EXPECT_EQ(paging.caption(), "2");
+  EXPECT_EQ(paging.navigation(), (NavigationState{true, true, true, true}));
 }
 
 TEST(ChartPagingTest, PointsArrivingAtStartUpAreFollowedPageByPage) {

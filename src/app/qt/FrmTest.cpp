@@ -406,7 +406,6 @@ void TFrmTest::FormCreate() {
   AppDir = QCoreApplication::applicationDirPath().toStdString() + "/";
   LocaleDecimalSeparator = localeDecimalSeparator();
   session_->decoder.setDecimalSeparator(LocaleDecimalSeparator);
-  Chtshow->setDecimalSeparator(LocaleDecimalSeparator);
   set10k->setChecked(true);
   // The reading table exists empty from here on; the grid shows it.
   DBGrid1->setModel(DataSource1);

@@ -18,12 +18,14 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QtCharts/QAreaSeries>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <random>
 
@@ -50,13 +52,6 @@ QFont arial(int pixelSize, bool italic = false) {
   return font;
 }
 
-QList<QPointF> toQt(const ChartRun &run) {
-  QList<QPointF> points;
-  points.reserve(static_cast<qsizetype>(run.size()));
-  for (const ChartXY &p : run) points.append(QPointF(p.x, p.y));
-  return points;
-}
-
 // A whole number as the points-per-page box holds it: an optional sign and decimal digits
 // within the 32-bit signed range; anything else (also an empty box) does not convert.
 std::int32_t perPageFromText(const std::string &text) {
@@ -72,43 +67,82 @@ std::int32_t perPageFromText(const std::string &text) {
 
 }  // namespace
 
-// One of the chart's two series. A gap in the readings splits the trace into runs; each run
-// is a toolkit series of its own, kept for reuse, so the series as a whole shows or hides
-// together and is never handed more than one page of points.
+// One stretch of trace as drawn: its points in axis units and the value axis it is drawn
+// against, with the foot of that axis (where the fill ends).
+struct Trace {
+  QAbstractAxis *axis = nullptr;
+  double foot = 0;
+  QList<QPointF> points;
+};
+
+// One of the chart's two series. A gap in the readings, or a change of quantity, splits the
+// trace into runs; each run is a toolkit series of its own, kept for reuse, so the series as
+// a whole shows or hides together and is never handed more than one page of points. A run of
+// a single reading shows as a marker.
 class TraceSeries {
  public:
-  TraceSeries(QChart *chart, QValueAxis *x, QValueAxis *y, bool area)
-      : chart_(chart), x_(x), y_(y), area_(area) {}
+  TraceSeries(QChart *chart, QAbstractAxis *x, bool area) : chart_(chart), x_(x), area_(area) {}
 
-  void setRuns(const std::vector<ChartRun> &runs, bool shown) {
-    while (parts_.size() < runs.size()) addPart();
+  void setTraces(const std::vector<Trace> &traces, bool shown) {
+    while (parts_.size() < traces.size()) addPart();
     for (std::size_t i = 0; i < parts_.size(); ++i) {
       Part &part = parts_[i];
-      if (i < runs.size()) {
-        part.line->replace(toQt(runs[i]));
+      if (i < traces.size()) {
+        const Trace &trace = traces[i];
+        part.line->replace(trace.points);
+        const bool lone = trace.points.size() == 1;
+        if (part.area) {
+          part.foot->replace(footOf(trace));
+          part.area->setPointsVisible(lone);
+        } else {
+          part.line->setPointsVisible(lone);
+        }
+        attach(part, trace.axis);
       } else if (part.line->count() > 0) {
         part.line->clear();
+        if (part.foot) part.foot->clear();
       }
-      part.shown()->setVisible(shown && i < runs.size());
+      part.series()->setVisible(shown && i < traces.size());
     }
   }
 
  private:
   struct Part {
     QLineSeries *line = nullptr;
+    QLineSeries *foot = nullptr;  // the fill's lower edge (area only)
     QAreaSeries *area = nullptr;
-    QAbstractSeries *shown() const { return area ? static_cast<QAbstractSeries *>(area) : line; }
+    QAbstractAxis *axis = nullptr;
+    QAbstractSeries *series() const {
+      return area ? static_cast<QAbstractSeries *>(area) : line;
+    }
   };
+
+  static QList<QPointF> footOf(const Trace &trace) {
+    QList<QPointF> foot;
+    foot.reserve(trace.points.size());
+    for (const QPointF &p : trace.points) foot.append(QPointF(p.x(), trace.foot));
+    return foot;
+  }
+
+  void attach(Part &part, QAbstractAxis *axis) {
+    if (part.axis == axis) return;
+    if (part.axis) part.series()->detachAxis(part.axis);
+    part.series()->attachAxis(axis);
+    part.axis = axis;
+  }
 
   void addPart() {
     Part part;
     part.line = new QLineSeries(chart_);
+    part.line->setMarkerSize(7);
     QAbstractSeries *series = part.line;
     if (area_) {
-      part.area = new QAreaSeries(part.line);
+      part.foot = new QLineSeries(chart_);
+      part.area = new QAreaSeries(part.line, part.foot);
       part.area->setColor(QColor(255, 255, 128));
       part.area->setBorderColor(QColor(0, 128, 255));
       part.area->setPen(QPen(QColor(0, 128, 255), 1));
+      part.line->setColor(QColor(0, 128, 255));
       series = part.area;
     } else {
       part.line->setColor(Qt::red);
@@ -116,13 +150,12 @@ class TraceSeries {
     }
     chart_->addSeries(series);
     series->attachAxis(x_);
-    series->attachAxis(y_);
     for (QLegendMarker *marker : chart_->legend()->markers(series)) marker->setVisible(false);
     parts_.push_back(part);
   }
 
   QChart *chart_;
-  QValueAxis *x_, *y_;
+  QAbstractAxis *x_;
   bool area_;
   std::vector<Part> parts_;
 };
@@ -132,7 +165,7 @@ TrendChart::TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent
       table_(table),
       host_(std::move(host)),
       ownClock_(host_.clock ? nullptr : std::make_unique<SystemDateTimeClock>()),
-      points_(table, std::string()),
+      points_(table),
       tableGeneration_(table.generation()) {
   setObjectName(QStringLiteral("Chtshow"));
   if (!host_.clock) host_.clock = ownClock_.get();
@@ -150,11 +183,6 @@ TrendChart::TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent
 
 TrendChart::~TrendChart() {
   table_.removeObserver(this);
-}
-
-void TrendChart::setDecimalSeparator(const std::string &separator) {
-  points_.setDecimalSeparator(separator);
-  redraw();
 }
 
 // --- Make-up -----------------------------------------------------------------------------
@@ -178,17 +206,28 @@ void TrendChart::createChart() {
   chart_->setTitleBrush(Qt::black);
   chart_->legend()->hide();
 
+  // Before any reading the chart shows its placeholder point against a fixed axis; readings
+  // are drawn in ohms on a logarithmic axis labelled by decade, or in volts.
   axisY_ = new QValueAxis(chart_);
   axisY_->setRange(-11000, 11000);
   axisY_->setTickCount(5);
   axisY_->setMinorTickCount(4);
   axisY_->setLabelFormat(QStringLiteral("%.0f"));
   axisY_->setLabelsFont(arial(10));
+  axisOhms_ = new QCategoryAxis(chart_);
+  axisOhms_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  axisOhms_->setLabelsFont(arial(10));
+  axisVolts_ = new QValueAxis(chart_);
+  axisVolts_->setTickCount(5);
+  axisVolts_->setLabelFormat(QStringLiteral("%g V"));
+  axisVolts_->setLabelsFont(arial(10));
   axisX_ = new QValueAxis(chart_);
   axisX_->setLabelFormat(QStringLiteral("%.0f"));
   axisX_->setLabelsFont(arial(10));
   chart_->addAxis(axisX_, Qt::AlignBottom);
   chart_->addAxis(axisY_, Qt::AlignLeft);
+  chart_->addAxis(axisOhms_, Qt::AlignLeft);
+  chart_->addAxis(axisVolts_, Qt::AlignLeft);
 
   // The left wall: a yellow strip along the left edge of the back wall.
   leftWall_ = new QGraphicsRectItem(chart_);
@@ -197,8 +236,8 @@ void TrendChart::createChart() {
   leftWall_->setZValue(0.5);  // over the back wall, under the grid and the series
   connect(chart_, &QChart::plotAreaChanged, this, [this] { placeWall(); });
 
-  Series2 = std::make_unique<TraceSeries>(chart_, axisX_, axisY_, true);
-  Series1 = std::make_unique<TraceSeries>(chart_, axisX_, axisY_, false);
+  Series2 = std::make_unique<TraceSeries>(chart_, axisX_, true);
+  Series1 = std::make_unique<TraceSeries>(chart_, axisX_, false);
 
   view_ = new QChartView(chart_, this);
   view_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -273,6 +312,9 @@ void TrendChart::createToolBar() {
   TbFd->setAutoRaise(true);
   TbSx->setAutoRaise(true);
   TbSx->hide();
+  BtInsulation = button(QStyle::SP_FileDialogContentsView, QStringLiteral("Insulation Test"),
+                        {318, 3, 25, 21});
+  BtInsulation->setObjectName(QStringLiteral("BtInsulation"));
 }
 
 void TrendChart::connectToolBar() {
@@ -296,6 +338,7 @@ void TrendChart::connectToolBar() {
   connect(BTlast, &QToolButton::clicked, this, guarded(&TrendChart::BTlastClick));
   connect(TbFd, &QToolButton::clicked, this, guarded(&TrendChart::TbSxClick));
   connect(TbSx, &QToolButton::clicked, this, guarded(&TrendChart::TbSxClick));
+  connect(BtInsulation, &QToolButton::clicked, this, &TrendChart::insulationTestRequested);
 }
 
 void TrendChart::resizeEvent(QResizeEvent *event) {
@@ -308,36 +351,45 @@ bool TrendChart::eventFilter(QObject *watched, QEvent *event) {
     return discardTypedKey(*static_cast<QKeyEvent *>(event),
                            [this](char &key) { MaxrecordKeyPress(key); });
   }
-  if (watched == view_->viewport() && event->type() == QEvent::MouseMove) {
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPointF inChart = chart_->mapFromScene(view_->mapToScene(mouse->position().toPoint()));
-    const QString tip = pointTipAt(inChart);
-    if (tip.isEmpty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(mouse->globalPosition().toPoint(), tip, view_);
-  }
+  if (watched == view_->viewport() && event->type() == QEvent::MouseMove)
+    showPointTip(static_cast<QMouseEvent *>(event)->position().toPoint());
   return QWidget::eventFilter(watched, event);
 }
 
+// The tip over the trace stays while the mouse rests near the reading it names.
+void TrendChart::showPointTip(QPoint inViewport) {
+  const QPointF inChart = chart_->mapFromScene(view_->mapToScene(inViewport));
+  const QString tip = pointTipAt(inChart);
+  if (tip.isEmpty()) {
+    QToolTip::hideText();
+    return;
+  }
+  if (QToolTip::isVisible() && QToolTip::text() == tip) return;
+  constexpr int kHalfWidth = 6;
+  const QRect stays(inViewport.x() - kHalfWidth, 0, 2 * kHalfWidth, view_->viewport()->height());
+  QToolTip::showText(view_->viewport()->mapToGlobal(inViewport), tip, view_->viewport(), stays,
+                     std::numeric_limits<int>::max());
+}
+
 QString TrendChart::pointTipAt(QPointF chartPosition) const {
-  if (!chart_->plotArea().contains(chartPosition) || points_.count() == 0) return {};
-  const QPointF value = chart_->mapToValue(chartPosition);
-  const auto index = points_.nearest(paging_.firstPointOfPage(), paging_.pointsOnPage(), value.x());
+  const QRectF plot = chart_->plotArea();
+  if (!plot.contains(chartPosition) || points_.count() == 0 || axisX_->max() <= axisX_->min())
+    return {};
+  // X alone decides: the axis is shared by every trace.
+  const double perPixel = (axisX_->max() - axisX_->min()) / plot.width();
+  const double x = axisX_->min() + (chartPosition.x() - plot.left()) * perPixel;
+  const auto index = points_.nearest(paging_.firstPointOfPage(), paging_.pointsOnPage(), x);
   if (!index) return {};
-  const auto p = points_.point(*index);
-  const QPointF at = chart_->mapToPosition(QPointF(p->x, p->y));
   constexpr double kNear = 30;  // pixels
-  if (std::abs(at.x() - chartPosition.x()) > kNear) return {};
-  const std::size_t row = points_.rowOf(*index);
-  const auto time = table_.timeMs(row);
-  const auto text = table_.text(row, Field::Value);
-  const auto unit = table_.text(row, Field::Unit);
+  if (std::abs(points_.xOf(*index) - x) / perPixel > kNear) return {};
+  const TableRowView row = table_.view(points_.rowOf(*index));
+  auto text = [](std::optional<std::string_view> t) {
+    return QString::fromStdString(cp936ToUtf8(std::string(t.value_or(""))));
+  };
   return QStringLiteral("No. %1\n%2\n%3 %4")
-      .arg(p->x, 0, 'f', 0)
-      .arg(time ? QString::fromStdString(formatLongTime(*time)) : QString())
-      .arg(QString::fromStdString(cp936ToUtf8(text.value_or(""))))
-      .arg(QString::fromStdString(cp936ToUtf8(unit.value_or(""))));
+      .arg(row.no ? QString::number(*row.no) : QString())
+      .arg(row.timeMs ? QString::fromStdString(formatLongTime(*row.timeMs)) : QString())
+      .arg(text(row.value), text(row.unit));
 }
 
 // --- Series and pages --------------------------------------------------------------------
@@ -354,21 +406,74 @@ void TrendChart::resetPlaceholder() {
 }
 
 void TrendChart::redraw() {
-  const std::size_t first = paging_.firstPointOfPage();
-  const std::size_t count = paging_.pointsOnPage();
+  std::vector<Trace> traces;
   ChartRange xRange;
+  ChartAxes axes;
   if (points_.count() == 0) {
-    runs_ = {ChartRun{ChartXY{0, placeholderY_}}};
+    runs_.clear();
     const std::size_t capacity = std::max<std::size_t>(paging_.pageCapacity(), 2);
     xRange = {0, double(capacity - 1)};
+    traces.push_back({axisY_, axisY_->min(), {QPointF(0, placeholderY_)}});
   } else {
-    xRange = points_.pageXRange(first, count, paging_.pageCapacity());
+    const std::size_t first = paging_.firstPointOfPage();
+    xRange = points_.pageXRange(first, paging_.pageCapacity());
     const int columns = std::max(1, static_cast<int>(chart_->plotArea().width()));
-    runs_ = points_.runs(first, count, xRange, std::max(columns, width()));
+    runs_ = points_.runs(first, paging_.pointsOnPage(), xRange, std::max(columns, width()));
+    axes = axesFor(runs_);
+    for (const ChartRun &run : runs_) traces.push_back(traceOf(run, axes));
   }
+  showValueAxes(axes, points_.count() == 0);
   if (!chart_->isZoomed()) axisX_->setRange(xRange.min, xRange.max);
-  Series2->setRuns(shown_ == kAreaSeries ? runs_ : std::vector<ChartRun>(), shown_ == kAreaSeries);
-  Series1->setRuns(shown_ == kLineSeries ? runs_ : std::vector<ChartRun>(), shown_ == kLineSeries);
+  Series2->setTraces(shown_ == kAreaSeries ? traces : std::vector<Trace>(), shown_ == kAreaSeries);
+  Series1->setTraces(shown_ == kLineSeries ? traces : std::vector<Trace>(), shown_ == kLineSeries);
+}
+
+// Resistance is drawn as the power of ten of its ohms; a reading of no resistance at all
+// sits at the foot of the axis.
+Trace TrendChart::traceOf(const ChartRun &run, const ChartAxes &axes) const {
+  Trace trace;
+  trace.points.reserve(static_cast<qsizetype>(run.points.size()));
+  if (run.kind == QuantityKind::Resistance) {
+    trace.axis = axisOhms_;
+    trace.foot = axes.ohmDecades->min;
+    for (const ChartXY &p : run.points)
+      trace.points.append(QPointF(p.x, p.y > 0 ? std::log10(p.y) : trace.foot));
+  } else {
+    trace.axis = axisVolts_;
+    trace.foot = axes.volts->min;
+    for (const ChartXY &p : run.points) trace.points.append(QPointF(p.x, p.y));
+  }
+  return trace;
+}
+
+void TrendChart::showValueAxes(const ChartAxes &axes, bool placeholder) {
+  axisY_->setVisible(placeholder);
+  axisOhms_->setVisible(axes.ohmDecades.has_value());
+  axisVolts_->setVisible(axes.volts.has_value());
+  if (axes.ohmDecades && !chart_->isZoomed()) setOhmDecades(*axes.ohmDecades);
+  if (axes.volts && !chart_->isZoomed()) axisVolts_->setRange(axes.volts->min, axes.volts->max);
+}
+
+void TrendChart::setOhmDecades(ChartRange decades) {
+  if (axisOhms_->min() == decades.min && axisOhms_->max() == decades.max &&
+      axisOhms_->count() > 0)
+    return;
+  for (const QString &label : axisOhms_->categoriesLabels()) axisOhms_->remove(label);
+  // A category ends at each decade; the first begins just below the lowest so that its
+  // label stands on the axis's foot.
+  axisOhms_->setStartValue(decades.min - 1e-6);
+  for (int e = static_cast<int>(decades.min); e <= static_cast<int>(decades.max); ++e)
+    axisOhms_->append(ohmDecadeLabel(e), e);
+  axisOhms_->setRange(decades.min, decades.max);
+}
+
+QString TrendChart::ohmDecadeLabel(int exponent) {
+  static const char *const kPrefixes[] = {"", "k", "M", "G", "T", "P"};
+  const int group = std::clamp(exponent / 3, 0, 5);
+  const int digits = exponent - 3 * group;
+  return QStringLiteral("%1 %2\u03A9")
+      .arg(QString::number(std::pow(10.0, digits), 'f', 0))
+      .arg(QString::fromLatin1(kPrefixes[group]));
 }
 
 void TrendChart::showNavigation() {
@@ -384,10 +489,8 @@ void TrendChart::pointsChanged(bool pageMayHaveChanged) {
   const std::size_t before = paging_.firstPointOfPage() + paging_.pointsOnPage();
   const bool wasEmpty = before == 0;
   const bool moved = paging_.setPointCount(points_.count());
-  if (moved) {
-    chart_->zoomReset();
-    Bt10->setText(QString::fromStdString(paging_.caption()));
-  }
+  if (moved) chart_->zoomReset();
+  showNavigation();
   // A new row on another page leaves the page shown as it is.
   const bool grewShownPage = paging_.firstPointOfPage() + paging_.pointsOnPage() != before;
   if (moved || pageMayHaveChanged || wasEmpty || grewShownPage) redraw();
@@ -434,7 +537,7 @@ void TrendChart::BtNewClick() {
   points_.startAfterLastRow();
   resetPlaceholder();
   paging_.setPointCount(0);
-  Bt10->setText(QString::fromStdString(paging_.caption()));
+  showNavigation();
   chart_->zoomReset();
   ShowSeries(kAreaSeries);
   ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
@@ -442,6 +545,7 @@ void TrendChart::BtNewClick() {
 
 void TrendChart::MaxrecordChange() {
   paging_.setMaxPointsPerPage(perPageFromText(Maxrecord->text().toStdString()));
+  showNavigation();
   chart_->zoomReset();
   redraw();
 }

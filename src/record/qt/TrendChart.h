@@ -24,6 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
+class QCategoryAxis;
 class QChart;
 class QChartView;
 class QValueAxis;
@@ -31,6 +32,7 @@ class QValueAxis;
 namespace vexal {
 
 class TraceSeries;
+struct Trace;
 
 // What the chart needs of the window that carries it.
 struct TrendChartHost {
@@ -61,8 +63,6 @@ class TrendChart : public QWidget, private TableObserver {
   TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent = nullptr);
   ~TrendChart() override;
 
-  void setDecimalSeparator(const std::string &separator);
-
   // Makes the series at `index` (0 area, 1 line) the only one shown.
   void ShowSeries(int index);
   int shownSeries() const { return shown_; }
@@ -87,10 +87,17 @@ class TrendChart : public QWidget, private TableObserver {
 
   const ChartPaging &paging() const { return paging_; }
   const ChartPoints &points() const { return points_; }
-  // The runs the shown series draws now, and the placeholder point's value.
+  // The runs the shown series draws now (none while the placeholder point shows), and the
+  // placeholder point's value.
   const std::vector<ChartRun> &shownRuns() const { return runs_; }
   double placeholderValue() const { return placeholderY_; }
   QChart *chart() const { return chart_; }
+  // The value axes: the placeholder's, ohms (as powers of ten, labelled by decade), volts.
+  QValueAxis *placeholderAxis() const { return axisY_; }
+  QCategoryAxis *ohmAxis() const { return axisOhms_; }
+  QValueAxis *voltAxis() const { return axisVolts_; }
+  // "100 kΩ", "1 MΩ", ... for a power of ten of ohms.
+  static QString ohmDecadeLabel(int exponent);
   // The page's point nearest to a position in the chart (for the tool tip), as text.
   QString pointTipAt(QPointF chartPosition) const;
 
@@ -109,6 +116,11 @@ class TrendChart : public QWidget, private TableObserver {
   QToolButton *BTlast;
   QToolButton *TbFd;
   QToolButton *TbSx;
+  // Opens the insulation test of the table's runs (beside the tool bar's design places).
+  QToolButton *BtInsulation;
+
+ signals:
+  void insulationTestRequested();
 
  protected:
   void resizeEvent(QResizeEvent *event) override;
@@ -124,6 +136,10 @@ class TrendChart : public QWidget, private TableObserver {
   void showNavigation();
   void pointsChanged(bool pageMayHaveChanged);
   void redraw();
+  Trace traceOf(const ChartRun &run, const ChartAxes &axes) const;
+  void showValueAxes(const ChartAxes &axes, bool placeholder);
+  void setOhmDecades(ChartRange decades);
+  void showPointTip(QPoint inViewport);
   void resetPlaceholder();
   void placeWall();
   void savePicture(const std::string &path);
@@ -143,6 +159,8 @@ class TrendChart : public QWidget, private TableObserver {
   QChart *chart_;
   QValueAxis *axisX_;
   QValueAxis *axisY_;
+  QCategoryAxis *axisOhms_;
+  QValueAxis *axisVolts_;
   QGraphicsRectItem *leftWall_;
   std::unique_ptr<TraceSeries> Series2;  // area, list index 0
   std::unique_ptr<TraceSeries> Series1;  // line, list index 1

@@ -12,8 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
+#include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
+#include <cmath>
 
 #include "support/TableRows.h"
 #include "decode/FrameDecoder.h"
@@ -50,7 +53,6 @@ class TrendChartTest : public ::testing::Test {
     host.pictureFolder = (folder.path() + "/").toStdString();
     chart = new TrendChart(table, std::move(host), &window);
     chart->setGeometry(18, 612, 361, 209);
-    chart->setDecimalSeparator(",");
     window.show();
   }
 
@@ -61,10 +63,25 @@ class TrendChartTest : public ::testing::Test {
   // Every point the shown series draws, in order.
   std::vector<ChartXY> drawn() const {
     std::vector<ChartXY> all;
-    for (const ChartRun &run : chart->shownRuns()) all.insert(all.end(), run.begin(), run.end());
+    for (const ChartRun &run : chart->shownRuns())
+      all.insert(all.end(), run.points.begin(), run.points.end());
     return all;
   }
   QString page() const { return chart->Bt10->text(); }
+  NavigationState buttons() const {
+    return {chart->BtFirst->isEnabled(), chart->BTPrevious->isEnabled(),
+            chart->BtNext->isEnabled(), chart->BTlast->isEnabled()};
+  }
+  // Where X lands across the plot area, half way up.
+  QPointF atX(double x) const {
+    const QRectF plot = chart->chart()->plotArea();
+    auto *axis = static_cast<QValueAxis *>(chart->chart()->axes(Qt::Horizontal).first());
+    return {plot.left() + (x - axis->min()) / (axis->max() - axis->min()) * plot.width(),
+            plot.center().y()};
+  }
+  static ChartRun volts(std::vector<ChartXY> points) {
+    return {QuantityKind::Voltage, std::move(points)};
+  }
 
   QTemporaryDir folder;
   FixedDateTime clock;
@@ -81,11 +98,13 @@ class TrendChartTest : public ::testing::Test {
 TEST_F(TrendChartTest, StartsWithThePlaceholderPointAndTheAreaSeries) {
   EXPECT_TRUE(chart->BtFill->isChecked());
   EXPECT_EQ(chart->shownSeries(), TrendChart::kAreaSeries);
-  const auto points = drawn();
-  ASSERT_EQ(points.size(), 1u);
-  EXPECT_EQ(points[0].x, 0);
-  EXPECT_GE(points[0].y, 0);
-  EXPECT_LT(points[0].y, 1000);
+  EXPECT_TRUE(drawn().empty());  // no reading yet: the placeholder point on its own axis
+  EXPECT_GE(chart->placeholderValue(), 0);
+  EXPECT_LT(chart->placeholderValue(), 1000);
+  EXPECT_TRUE(chart->placeholderAxis()->isVisible());
+  EXPECT_EQ(chart->placeholderAxis()->min(), -11000);
+  EXPECT_FALSE(chart->ohmAxis()->isVisible());
+  EXPECT_FALSE(chart->voltAxis()->isVisible());
   EXPECT_EQ(chart->paging().maxPointsPerPage(), 100);
   EXPECT_EQ(page(), "1");
   EXPECT_EQ(chart->Maxrecord->text(), "100");
@@ -116,7 +135,8 @@ TEST_F(TrendChartTest, FillSwitchAndTheHiddenFillItemStayInStep) {
   EXPECT_EQ(chart->shownSeries(), TrendChart::kAreaSeries);
 }
 
-TEST_F(TrendChartTest, RecordedReadingsArePlottedWithGapsAndTheDecimalSeparator) {
+TEST_F(TrendChartTest, RecordedReadingsArePlottedWithGapsAndALoneNumberAsAMarker) {
+  chart->BtFill->click();  // the line series
   table.appendRow(makeRow(1, 0, "1,5", "V"));
   table.appendRow(makeRow(2, 0, "L", "V"));
   table.appendRow(makeRow(3, 0, std::nullopt, "V"));
@@ -124,8 +144,49 @@ TEST_F(TrendChartTest, RecordedReadingsArePlottedWithGapsAndTheDecimalSeparator)
   table.appendRow(makeRow(5, 0, "3", "V"));
   const auto &runs = chart->shownRuns();
   ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[0], (ChartRun{{1, 1.5}}));
-  EXPECT_EQ(runs[1], (ChartRun{{4, -2.25}, {5, 3}}));
+  EXPECT_EQ(runs[0], volts({{1, 1.5}}));
+  EXPECT_EQ(runs[1], volts({{4, -2.25}, {5, 3}}));
+  // A line of one point draws nothing: the lone reading shows its marker.
+  int lone = 0, joined = 0;
+  for (QAbstractSeries *series : chart->chart()->series()) {
+    auto *line = qobject_cast<QLineSeries *>(series);
+    if (!line || !line->isVisible()) continue;
+    if (line->count() == 1) lone += line->pointsVisible() ? 1 : 100;
+    if (line->count() == 2) joined += line->pointsVisible() ? 100 : 1;
+  }
+  EXPECT_EQ(lone, 1);
+  EXPECT_EQ(joined, 1);
+  EXPECT_TRUE(chart->voltAxis()->isVisible());
+  EXPECT_FALSE(chart->ohmAxis()->isVisible());
+  EXPECT_FALSE(chart->placeholderAxis()->isVisible());
+  EXPECT_LE(chart->voltAxis()->min(), -2.25);
+  EXPECT_GE(chart->voltAxis()->max(), 3);
+}
+
+TEST_F(TrendChartTest, ResistanceIsDrawnInOhmsOnADecadeAxisFittedToThePage) {
+  const std::string giga = "G\xA6\xB8", mega = "M\xA6\xB8";
+  table.appendRow(makeRow(1, 0, "620", mega));
+  table.appendRow(makeRow(2, 0, "994.9", mega));
+  table.appendRow(makeRow(3, 0, "1.050", giga));  // auto-ranged: no cliff
+  table.appendRow(makeRow(4, 0, "8.40", giga));
+  EXPECT_EQ(drawn(), (std::vector<ChartXY>{{1, 620e6}, {2, 994.9e6}, {3, 1.05e9}, {4, 8.4e9}}));
+  QCategoryAxis *ohms = chart->ohmAxis();
+  EXPECT_TRUE(ohms->isVisible());
+  EXPECT_FALSE(chart->voltAxis()->isVisible());
+  EXPECT_EQ(ohms->min(), 8);  // 100 MΩ
+  EXPECT_EQ(ohms->max(), 10);  // 10 GΩ
+  EXPECT_EQ(ohms->categoriesLabels(),
+            (QStringList{"100 M\u03A9", "1 G\u03A9", "10 G\u03A9"}));
+  EXPECT_EQ(TrendChart::ohmDecadeLabel(5), "100 k\u03A9");
+  EXPECT_EQ(TrendChart::ohmDecadeLabel(12), "1 T\u03A9");
+
+  // The fill reaches down to the foot of the axis, not to a zero in the middle.
+  const QImage picture = chart->picture();
+  const QRectF plot = chart->chart()->plotArea();
+  const QPoint foot(static_cast<int>(atX(3.5).x()), static_cast<int>(plot.bottom()) - 3);
+  const QPoint top(foot.x(), static_cast<int>(plot.top()) + 3);
+  EXPECT_EQ(picture.pixelColor(foot), QColor(255, 255, 128));
+  EXPECT_NE(picture.pixelColor(top), QColor(255, 255, 128));
 }
 
 TEST_F(TrendChartTest, DeleteGraphicResetsAndTheChartStartsAfterIt) {
@@ -140,14 +201,14 @@ TEST_F(TrendChartTest, DeleteGraphicResetsAndTheChartStartsAfterIt) {
   }
   EXPECT_TRUE(changed) << "a new placeholder value each time";
   EXPECT_EQ(table.rowCount(), 30u);  // the rows stay in the table
-  ASSERT_EQ(drawn().size(), 1u);
-  EXPECT_EQ(drawn()[0].x, 0);
+  EXPECT_TRUE(drawn().empty());
+  EXPECT_TRUE(chart->placeholderAxis()->isVisible());
   EXPECT_EQ(chart->shownSeries(), TrendChart::kLineSeries);  // what the fill switch says
 
   record(2, "7");
   EXPECT_EQ(drawn(), (std::vector<ChartXY>{{31, 7}, {32, 7}}));
   table.clear();  // Delete Data: the chart starts at the table's first row again
-  EXPECT_EQ(drawn().size(), 1u);
+  EXPECT_TRUE(drawn().empty());
   recordNo = 1;
   record(3);
   EXPECT_EQ(drawn().size(), 3u);
@@ -164,16 +225,18 @@ TEST_F(TrendChartTest, RowsAppendedWhileHeldJoinTheChartButAnotherTableRestartsI
   EXPECT_EQ(drawn()[0].x, 11);
 
   ReadingTable other;  // opening an XML file
-  for (int i = 0; i < 4; ++i) other.appendRow(makeRow(100 + i, 0, "1"));
+  for (int i = 0; i < 4; ++i) other.appendRow(makeRow(100 + i, 0, "1", "V"));
   table.replaceWith(std::move(other));
   EXPECT_EQ(drawn().size(), 4u);
-  EXPECT_EQ(drawn()[0].x, 100);
+  EXPECT_EQ(drawn()[0].x, 1);  // X is the place in the table, not the reading's number
 }
 
 TEST_F(TrendChartTest, PagingOverRealRows) {
   record(500);
   EXPECT_EQ(chart->paging().pageCount(), 5);
-  EXPECT_EQ(chart->paging().page(), 5);  // followed the readings
+  EXPECT_EQ(chart->paging().page(), 5);  // followed the readings, and so did the buttons
+  EXPECT_EQ(page(), "5");
+  EXPECT_EQ(buttons(), (NavigationState{true, true, false, false}));
   click(chart->BtFirst);
   click(chart->BtNext);
   click(chart->BtNext);
@@ -207,7 +270,12 @@ TEST_F(TrendChartTest, ZeroPointsPerPagePutsAllOnOnePage) {
   EXPECT_EQ(chart->paging().maxPointsPerPage(), 0);
   EXPECT_EQ(chart->paging().pageCount(), 1);
   EXPECT_EQ(drawn().size(), 500u);
-  EXPECT_EQ(page(), "5");  // the caption is left as it was
+  EXPECT_EQ(page(), "1");  // the buttons follow the one page
+  EXPECT_EQ(buttons(), (NavigationState{false, false, false, false}));
+  QTest::keyClick(chart->Maxrecord, Qt::Key_Backspace);
+  QTest::keyClicks(chart->Maxrecord, "200");
+  EXPECT_EQ(page(), "1");
+  EXPECT_EQ(buttons(), (NavigationState{false, false, true, true}));
 }
 
 TEST_F(TrendChartTest, TheChartFollowsTheNewestReadingOnlyFromTheLastPage) {
@@ -316,7 +384,7 @@ TEST_F(TrendChartTest, SaveWholePutsEveryReadingOnOnePageThenTakesTheBoxAgain) {
 }
 
 TEST_F(TrendChartTest, SaveWholeHoldsRowsThatCameWithoutRecording) {
-  for (int i = 0; i < 300; ++i) table.appendRow(makeRow(i + 1, 0, "1"));  // from a file
+  for (int i = 0; i < 300; ++i) table.appendRow(makeRow(i + 1, 0, "1", "V"));  // from a file
   ASSERT_EQ(recordNo, 1);
   chart->Maxrecord->setText("");  // step 5 fails: the picture's page size stays
   errors.clear();
@@ -370,15 +438,14 @@ TEST_F(TrendChartTest, AZoomedChartKeepsItsZoomWhileReadingsComeUntilThePageChan
   EXPECT_EQ(x->max(), 100);
 }
 
-TEST_F(TrendChartTest, ToolTipNamesTheNearestPoint) {
-  table.appendRow(makeRow(1, (9 * 3600 + 30 * 60) * 1000, "12,5", "M\xA6\xB8"));
-  table.appendRow(makeRow(2, (9 * 3600 + 30 * 60 + 1) * 1000, "13,5", "M\xA6\xB8"));
+TEST_F(TrendChartTest, ToolTipNamesTheNearestPointWithItsValueAndUnit) {
+  table.appendRow(makeRow(41, (9 * 3600 + 30 * 60) * 1000, "12,5", "M\xA6\xB8"));
+  table.appendRow(makeRow(42, (9 * 3600 + 30 * 60 + 1) * 1000, "13,5", "M\xA6\xB8"));
   QCoreApplication::sendPostedEvents();
-  QChart *c = chart->chart();
-  const QPointF at = c->mapToPosition(QPointF(2, 13.5));
-  const QString tip = chart->pointTipAt(at);
-  EXPECT_TRUE(tip.contains("No. 2")) << tip.toStdString();
+  const QString tip = chart->pointTipAt(atX(2.2));
+  EXPECT_TRUE(tip.contains("No. 42")) << tip.toStdString();
   EXPECT_TRUE(tip.contains("13,5 M\u03A9")) << tip.toStdString();
+  EXPECT_TRUE(chart->pointTipAt(atX(60)).isEmpty());  // far from any reading
   EXPECT_TRUE(chart->pointTipAt(QPointF(-5, -5)).isEmpty());
 }
 
