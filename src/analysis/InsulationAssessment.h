@@ -58,11 +58,12 @@ struct TestParticulars {
 enum class Verdict { Pass, Fail, Undetermined };
 std::string_view verdictName(Verdict verdict);  // "pass", "fail", "not determined"
 
-// A run judged with its particulars.
+// A run judged with its particulars. A temperature that is not a finite number, or a rated
+// voltage that is not a finite number of at least 0, counts as not given.
 struct InsulationAssessment {
-  std::optional<double> r60At40C;             // needs r60 and the winding temperature
+  std::optional<double> r60At40C;  // needs r60 and the winding temperature
   std::optional<bool> piApplicable;
-  std::optional<double> minimumResistance;    // ohms; needs the rated voltage
+  std::optional<double> minimumResistance;  // ohms; needs the rated voltage
   // R(1 min) at 40 °C (as measured when no winding temperature is given) against the
   // minimum; undetermined without r60 or the rated voltage.
   Verdict resistanceCheck = Verdict::Undetermined;

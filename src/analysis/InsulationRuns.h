@@ -45,20 +45,20 @@ ConditionBand piBand(double pi);
 
 // One row of a run, for the curve.
 struct RunPoint {
-  std::size_t row = 0;               // position in the table, 0-based
-  std::int64_t elapsedMs = 0;        // from the run's first row
-  std::optional<double> ohms;        // the row's number, if its value shows one
+  std::size_t row = 0;         // position in the table, 0-based
+  std::int64_t elapsedMs = 0;  // from the run's first row
+  std::optional<double> ohms;  // the row's number, if its value shows one
 };
 
 struct InsulationRun {
-  int number = 1;                 // 1, 2, ... in table order
-  std::size_t firstRow = 0;       // positions in the table, 0-based
+  int number = 1;            // 1, 2, ... in table order
+  std::size_t firstRow = 0;  // positions in the table, 0-based
   std::size_t lastRow = 0;
   std::optional<std::string> function, mode;  // V_Range and I_Range (code page 936)
-  std::int32_t startMs = 0;       // the first row's time of day
-  std::int64_t durationMs = 0;    // the last row's elapsed time
-  std::size_t rows = 0;           // rows in the run
-  std::size_t values = 0;         // rows with a number
+  std::int32_t startMs = 0;                   // the first row's time of day
+  std::int64_t durationMs = 0;                // the last row's elapsed time
+  std::size_t rows = 0;                       // rows in the run
+  std::size_t values = 0;                     // rows with a number
   std::optional<double> r15, r30, r60, r600;  // ohms
   std::optional<double> dar, pi;  // nothing when a part is missing or the divisor is not > 0
   std::optional<ConditionBand> darBand, piBand;

@@ -1,32 +1,9 @@
 #include "PanelJson.h"
 
-#include <cstdio>
-
+#include "JsonText.h"
 #include "common/Cp936.h"
 
 namespace vexal {
-
-namespace {
-
-void appendJsonString(std::string &out, std::string_view utf8) {
-  out += '"';
-  for (char ch : utf8) {
-    auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += ch;
-    }
-  }
-  out += '"';
-}
-
-}  // namespace
 
 std::string panelJson(const PanelState &panel, const Reading &reading, bool recorded) {
   std::string out = "{\"value\":";

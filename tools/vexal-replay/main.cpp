@@ -2,7 +2,8 @@
 // and recorder as the program, on a virtual clock, and writes the resulting reading table.
 //
 //   vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]
-//                [--open FILE]... [--out FILE] [--report FILE] [--panel] [--] CAPTURE
+//                [--open FILE]... [--out FILE] [--report FILE] [--panel]
+//                [--analysis [--run-gap S] [--temperature C]] [--] CAPTURE
 
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "LineInput.h"
 #include "PanelJson.h"
+#include "ReplayAnalysis.h"
 #include "ReplayFiles.h"
 #ifdef VEXAL_REPLAY_REPORTS
 #include "ReplayReport.h"
@@ -36,11 +38,15 @@ constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
-    "                    [--open FILE]... [--out FILE] [--report FILE] [--panel] [--] CAPTURE\n"
+    "                    [--open FILE]... [--out FILE] [--report FILE] [--panel]\n"
+    "                    [--analysis [--run-gap S] [--temperature C]] [--] CAPTURE\n"
     "CAPTURE is a capture file ('-' for standard input): lines 'R hh  hh hh ...' (one\n"
     "input report), 'W ms' (time passes), blank lines and '#' comments.\n"
     "--out - writes the table to standard output; '--' ends the options.\n"
-    "--report FILE writes the data report of the table: .pdf, .html, .txt or .csv.\n";
+    "--report FILE writes the data report of the table: .pdf, .html, .txt or .csv.\n"
+    "--analysis prints one JSON line per insulation run of the table instead of the table;\n"
+    "--run-gap S (whole seconds, default 60) and --temperature C (winding temperature in\n"
+    "degrees Celsius) go with it.\n";
 
 struct Options {
   std::optional<std::string> decimal;
@@ -51,6 +57,9 @@ struct Options {
   std::optional<std::string> out;
   std::optional<std::string> report;
   bool panel = false;
+  bool analysis = false;
+  std::optional<std::int64_t> runGapMs;
+  std::optional<double> temperatureC;
   std::string capture;
 };
 
@@ -63,6 +72,26 @@ struct VirtualClock : Clock {
 bool parseInt32(const std::string &text, std::int32_t &value) {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// --analysis replaces the table on standard output and goes with no other output there.
+bool analysisOptionsFit(const Options &o) {
+  if (!o.analysis) {
+    if (o.runGapMs || o.temperatureC) {
+      std::cerr << "vexal-replay: --run-gap and --temperature go with --analysis\n";
+      return false;
+    }
+    return true;
+  }
+  const char *other = o.panel        ? "--panel"
+                      : o.report     ? "--report"
+                      : o.out == "-" ? "--out -"
+                                     : nullptr;
+  if (other) {
+    std::cerr << "vexal-replay: --analysis cannot go with " << other << "\n";
+    return false;
+  }
+  return true;
 }
 
 std::optional<Options> parseOptions(int argc, char **argv) {
@@ -85,8 +114,11 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       o.noRepeat = true;
     } else if (arg == "--panel") {
       o.panel = true;
+    } else if (arg == "--analysis") {
+      o.analysis = true;
     } else if (arg == "--decimal" || arg == "--sampling" || arg == "--limit" || arg == "--open" ||
-               arg == "--out" || arg == "--report") {
+               arg == "--out" || arg == "--report" || arg == "--run-gap" ||
+               arg == "--temperature") {
       if (!(v = value(i))) {
         std::cerr << "vexal-replay: " << arg << " needs a value\n";
         return std::nullopt;
@@ -101,7 +133,19 @@ std::optional<Options> parseOptions(int argc, char **argv) {
         o.out = v;
       else if (arg == "--report")
         o.report = v;
-      else {
+      else if (arg == "--run-gap") {
+        if (!(o.runGapMs = parseRunGap(v))) {
+          std::cerr << "vexal-replay: --run-gap '" << echoInput(v)
+                    << "' is not a whole number of seconds\n";
+          return std::nullopt;
+        }
+      } else if (arg == "--temperature") {
+        if (!(o.temperatureC = parseTemperature(v))) {
+          std::cerr << "vexal-replay: --temperature '" << echoInput(v)
+                    << "' is not a decimal number\n";
+          return std::nullopt;
+        }
+      } else {
         std::int32_t n;
         if (!parseInt32(v, n)) {
           std::cerr << "vexal-replay: --limit '" << echoInput(v) << "' is not a whole number\n";
@@ -136,6 +180,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
     return std::nullopt;
   }
 #endif
+  if (!analysisOptionsFit(o)) return std::nullopt;
   if (o.decimal && o.decimal->size() > 9) {
     std::cerr << "vexal-replay: --decimal takes at most 9 bytes\n";
     return std::nullopt;
@@ -259,8 +304,12 @@ int replayMain(int argc, char **argv) {
   bool saved = true;
   if (options->out && *options->out != "-")
     saved = saveDataFile(*options->out, session.cds1);
-  else if (options->out || (!options->panel && !options->report))
+  else if (!options->analysis && (options->out || (!options->panel && !options->report)))
     saved = writeTableToStdout(session.cds1);
+  // The analysis comes after the table is saved, and only when it was.
+  if (saved && options->analysis)
+    saved = writeAnalysis(session.cds1, options->runGapMs.value_or(kDefaultRunGapMs),
+                          options->temperatureC);
 #ifdef VEXAL_REPLAY_REPORTS
   // The report comes after the table is saved, and only when it was.
   if (saved && options->report) saved = writeReplayReport(session.cds1, *options->report) == 0;

@@ -1,0 +1,213 @@
+#include "analysis/InsulationRuns.h"
+
+#include <array>
+
+#include "record/ReadingQuantity.h"
+#include "record/TimeOfDay.h"
+
+namespace vexal {
+
+namespace {
+
+constexpr std::size_t kMarkCount = std::size(kRunMarkSeconds);
+
+// The unit's factor to ohms when the row is a resistance row; nothing otherwise.
+std::optional<double> resistanceFactor(const TableRowView &row) {
+  if (!row.unit || !row.vRange || !row.timeMs) return std::nullopt;
+  if (!row.vRange->starts_with("IR:")) return std::nullopt;
+  const auto scale = unitScale(*row.unit);
+  if (!scale || scale->kind != QuantityKind::Resistance) return std::nullopt;
+  return scale->factor;
+}
+
+std::optional<double> rowOhms(const TableRowView &row, double factor) {
+  if (!row.value) return std::nullopt;
+  const auto number = readingNumber(*row.value);
+  if (!number) return std::nullopt;
+  return *number * factor;
+}
+
+// From one time of day to the next, wrapping past midnight: 0 to one day less 1 ms.
+std::int64_t stepMs(std::int32_t from, std::int32_t to) {
+  std::int64_t step = (static_cast<std::int64_t>(to) - from) % kMsPerDay;
+  return step < 0 ? step + kMsPerDay : step;
+}
+
+std::optional<std::string> ownedText(std::optional<std::string_view> text) {
+  if (!text) return std::nullopt;
+  return std::string(*text);
+}
+
+std::optional<double> ratio(std::optional<double> over, std::optional<double> under) {
+  if (!over || !under || !(*under > 0)) return std::nullopt;
+  return *over / *under;
+}
+
+// Walks the rows once, keeping only the run being built. For each mark t it holds the number
+// of the latest row with a number at most t into the run: elapsed times never decrease
+// within a run, so the candidate only ever moves forward.
+class RunFinder {
+ public:
+  explicit RunFinder(std::int64_t runGapMs) : gapMs_(runGapMs) {}
+
+  void addRow(std::size_t index, const TableRowView &row) {
+    const auto factor = resistanceFactor(row);
+    if (!factor) {
+      closeRun();
+      return;
+    }
+    if (open_ && sameTest(row) && stepMs(lastTimeMs_, *row.timeMs) <= gapMs_) {
+      elapsedMs_ += stepMs(lastTimeMs_, *row.timeMs);
+    } else {
+      closeRun();
+      openRun(index, row);
+    }
+    lastTimeMs_ = *row.timeMs;
+    run_.lastRow = index;
+    ++run_.rows;
+    const auto ohms = rowOhms(row, *factor);
+    if (!ohms) return;
+    ++run_.values;
+    for (std::size_t m = 0; m < kMarkCount; ++m)
+      if (elapsedMs_ <= kRunMarkSeconds[m] * 1000LL) latest_[m] = ohms;
+  }
+
+  std::vector<InsulationRun> finish() {
+    closeRun();
+    return std::move(runs_);
+  }
+
+ private:
+  bool sameTest(const TableRowView &row) const {
+    return row.vRange == function_ && row.iRange == mode_;
+  }
+
+  void openRun(std::size_t index, const TableRowView &row) {
+    open_ = true;
+    run_ = InsulationRun{};
+    run_.number = static_cast<int>(runs_.size()) + 1;
+    run_.firstRow = index;
+    run_.startMs = *row.timeMs;
+    function_ = row.vRange;
+    mode_ = row.iRange;
+    elapsedMs_ = 0;
+    latest_ = {};
+  }
+
+  void closeRun() {
+    if (!open_) return;
+    open_ = false;
+    run_.function = ownedText(function_);
+    run_.mode = ownedText(mode_);
+    run_.durationMs = elapsedMs_;
+    std::array<std::optional<double>, kMarkCount> at;
+    for (std::size_t m = 0; m < kMarkCount; ++m)
+      if (elapsedMs_ >= kRunMarkSeconds[m] * 1000LL - kRunEndToleranceMs) at[m] = latest_[m];
+    run_.r15 = at[0];
+    run_.r30 = at[1];
+    run_.r60 = at[2];
+    run_.r600 = at[3];
+    run_.dar = ratio(run_.r60, run_.r30);
+    run_.pi = ratio(run_.r600, run_.r60);
+    if (run_.dar) run_.darBand = darBand(*run_.dar);
+    if (run_.pi) run_.piBand = piBand(*run_.pi);
+    runs_.push_back(std::move(run_));
+  }
+
+  std::int64_t gapMs_;
+  std::vector<InsulationRun> runs_;
+  bool open_ = false;
+  InsulationRun run_;
+  std::optional<std::string_view> function_, mode_;  // views into the table while walking
+  std::int32_t lastTimeMs_ = 0;
+  std::int64_t elapsedMs_ = 0;
+  std::array<std::optional<double>, kMarkCount> latest_{};
+};
+
+template <class Table>
+std::vector<InsulationRun> findRuns(const Table &table, std::int64_t runGapMs) {
+  RunFinder finder(runGapMs);
+  const std::size_t count = table.rowCount();
+  for (std::size_t i = 0; i < count; ++i) finder.addRow(i, table.view(i));
+  return finder.finish();
+}
+
+template <class Table>
+std::vector<RunPoint> curveOf(const Table &table, const InsulationRun &run) {
+  std::vector<RunPoint> points;
+  if (run.rows == 0 || run.lastRow >= table.rowCount()) return points;
+  points.reserve(run.rows);
+  std::int64_t elapsedMs = 0;
+  std::int32_t lastTimeMs = 0;
+  for (std::size_t i = run.firstRow; i <= run.lastRow; ++i) {
+    const TableRowView row = table.view(i);
+    const auto factor = resistanceFactor(row);
+    if (!factor) break;  // not the run it was found as: the table changed since
+    if (i != run.firstRow) elapsedMs += stepMs(lastTimeMs, *row.timeMs);
+    lastTimeMs = *row.timeMs;
+    points.push_back({i, elapsedMs, rowOhms(row, *factor)});
+  }
+  return points;
+}
+
+}  // namespace
+
+std::string_view bandName(ConditionBand band) {
+  switch (band) {
+    case ConditionBand::Dangerous:
+      return "dangerous";
+    case ConditionBand::Questionable:
+      return "questionable";
+    case ConditionBand::Good:
+      return "good";
+    case ConditionBand::Excellent:
+      return "excellent";
+  }
+  return "";
+}
+
+ConditionBand darBand(double dar) {
+  if (dar < 1.0) return ConditionBand::Dangerous;
+  if (dar < 1.4) return ConditionBand::Questionable;
+  if (dar <= 1.6) return ConditionBand::Good;
+  return ConditionBand::Excellent;
+}
+
+ConditionBand piBand(double pi) {
+  if (pi < 1.0) return ConditionBand::Dangerous;
+  if (pi < 2.0) return ConditionBand::Questionable;
+  if (pi <= 4.0) return ConditionBand::Good;
+  return ConditionBand::Excellent;
+}
+
+std::optional<double> InsulationRun::resistanceAt(int seconds) const {
+  switch (seconds) {
+    case 15:
+      return r15;
+    case 30:
+      return r30;
+    case 60:
+      return r60;
+    case 600:
+      return r600;
+  }
+  return std::nullopt;
+}
+
+std::vector<InsulationRun> findInsulationRuns(const ReadingTable &table, std::int64_t runGapMs) {
+  return findRuns(table, runGapMs);
+}
+
+std::vector<InsulationRun> findInsulationRuns(const TableSnapshot &table, std::int64_t runGapMs) {
+  return findRuns(table, runGapMs);
+}
+
+std::vector<RunPoint> runCurve(const ReadingTable &table, const InsulationRun &run) {
+  return curveOf(table, run);
+}
+
+std::vector<RunPoint> runCurve(const TableSnapshot &table, const InsulationRun &run) {
+  return curveOf(table, run);
+}
+
+}  // namespace vexal
