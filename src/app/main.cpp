@@ -13,7 +13,9 @@
 #include "common/ErrorText.h"
 #include "common/qt/ErrorBox.h"
 #include "record/TempFileCleanup.h"
+#include "report/qt/FrmInsulation.h"
 #include "report/qt/FrmPrint.h"
+#include "report/qt/ReportFlows.h"
 #include "report/qt/FrmStore.h"
 
 namespace {
@@ -84,6 +86,12 @@ int main(int argc, char **argv) {
   QObject::connect(&FrmTest, &vexal::TFrmTest::aboutRequested, &FrmAbout, &QDialog::exec);
   QObject::connect(&FrmTest, &vexal::TFrmTest::printStyleRequested, &Frmprint, &QDialog::exec);
   QObject::connect(&FrmTest, &vexal::TFrmTest::storeWindowRequested, &Frmstore, &QDialog::exec);
+  // The insulation test window is not modal: it stays open beside the main window.
+  vexal::TFrmInsulation FrmInsulation(
+      FrmTest.session().cds1,
+      std::make_unique<vexal::QtReportPreviewer>(FrmTest.dialogs(), &FrmTest), &FrmTest);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::insulationTestRequested, &FrmInsulation,
+                   &vexal::TFrmInsulation::showRuns);
 
   return app.exec();
 }

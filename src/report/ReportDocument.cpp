@@ -27,26 +27,49 @@ ReportDocument::ReportDocument(ReportLayout layout, std::optional<TableSnapshot>
                                std::string printDate)
     : layout_(std::move(layout)), rows_(std::move(rows)), printDate_(std::move(printDate)) {
   if (!layout_.boundToTable) rows_.reset();
-  pages_ = rows_ ? pageTotal(rows_->rowCount()) : 1;
+  pages_ = rows_ ? pagesFor(rows_->rowCount()) : 1;
   summaryOwnPage_ = !summaryFitsOnLastPage();
   if (summaryOwnPage_) ++pages_;
 }
 
+ReportDocument::ReportDocument(ReportLayout layout, DetailSource details, std::string printDate)
+    : layout_(std::move(layout)), details_(std::move(details)), printDate_(std::move(printDate)) {
+  pages_ = pagesFor(details_->count);
+  summaryOwnPage_ = !summaryFitsOnLastPage();
+  if (summaryOwnPage_) ++pages_;
+}
+
+int ReportDocument::pagesFor(std::size_t details) const {
+  const auto first = static_cast<std::size_t>(layout_.rowsOnFirstPage());
+  const auto other = static_cast<std::size_t>(layout_.rowsPerPage);
+  if (details <= first) return 1;
+  return static_cast<int>(1 + (details - first + other - 1) / other);
+}
+
 std::size_t ReportDocument::detailCount() const {
-  return rows_ && rows_->rowCount() > 0 ? rows_->rowCount() : 1;
+  const std::size_t count = details_ ? details_->count : rows_ ? rows_->rowCount() : 0;
+  return count > 0 ? count : 1;
 }
 
 std::pair<std::size_t, std::size_t> ReportDocument::detailsOnPage(int number) const {
   const std::size_t all = detailCount();
-  const std::size_t first = static_cast<std::size_t>(number - 1) * kRowsPerPage;
-  if (number < 1 || first >= all) return {all, 0};
-  return {first, std::min<std::size_t>(kRowsPerPage, all - first)};
+  const auto onFirst = static_cast<std::size_t>(layout_.rowsOnFirstPage());
+  const auto perPage = static_cast<std::size_t>(layout_.rowsPerPage);
+  if (number < 1) return {all, 0};
+  const std::size_t first =
+      number == 1 ? 0 : onFirst + static_cast<std::size_t>(number - 2) * perPage;
+  if (first >= all) return {all, 0};
+  return {first, std::min(number == 1 ? onFirst : perPage, all - first)};
 }
 
 std::vector<std::string> ReportDocument::detailTexts(std::size_t detail) const {
   std::vector<std::string> texts;
   const ReportBand *band = layout_.band(BandKind::Detail);
   if (!band) return texts;
+  if (details_) {
+    if (detail < details_->count && details_->texts) texts = details_->texts(detail);
+    return texts;
+  }
   const bool hasRow = rows_ && detail < rows_->rowCount();
   const TableRowView row = hasRow ? rows_->view(detail) : TableRowView{};
   for (const ReportElement &e : band->elements)

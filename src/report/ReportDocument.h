@@ -35,10 +35,19 @@ struct LaidOutPage {
   std::vector<PlacedElement> elements;
 };
 
+// Details that are not the rows of a table: how many, and the texts of one detail's data
+// fields in the band's element order.
+struct DetailSource {
+  std::size_t count = 0;
+  std::function<std::vector<std::string>(std::size_t detail)> texts;
+};
+
 class ReportDocument {
  public:
   // `rows` is the table the report walks; nothing for a report bound to no table.
   ReportDocument(ReportLayout layout, std::optional<TableSnapshot> rows, std::string printDate);
+  // A report whose details come from `details` (at least one detail band is printed).
+  ReportDocument(ReportLayout layout, DetailSource details, std::string printDate);
 
   const ReportLayout &layout() const { return layout_; }
   const std::string &printDate() const { return printDate_; }
@@ -57,8 +66,11 @@ class ReportDocument {
                  std::optional<std::size_t> detail) const;
   bool summaryFitsOnLastPage() const;
 
+  int pagesFor(std::size_t details) const;
+
   ReportLayout layout_;
   std::optional<TableSnapshot> rows_;
+  std::optional<DetailSource> details_;
   std::string printDate_;
   int pages_ = 1;
   bool summaryOwnPage_ = false;  // no room after the last detail: a page of its own

@@ -53,11 +53,18 @@ struct ReportBand {
   std::vector<ReportElement> elements;
 };
 
+inline constexpr int kRowsPerPage = 37;
+
 struct ReportLayout {
   std::string name;  // "Report1" ...
   PageSetup page;
   bool boundToTable = false;
   std::vector<ReportBand> bands;
+  // Detail bands a page holds; the first page holds `firstPageRows` where its title band
+  // leaves less room (0: as many as the others).
+  int rowsPerPage = kRowsPerPage;
+  int firstPageRows = 0;
+  int rowsOnFirstPage() const { return firstPageRows > 0 ? firstPageRows : rowsPerPage; }
 
   const ReportBand *band(BandKind kind) const;
   ReportBand *band(BandKind kind);
@@ -67,8 +74,6 @@ struct ReportLayout {
   // The labels of the column header, left to right: the column titles.
   std::vector<std::string> columnTitles() const;
 };
-
-inline constexpr int kRowsPerPage = 37;
 
 // 1 for up to 37 rows, else the rows divided by 37 rounded up.
 std::int32_t pageTotal(std::size_t rowCount);

@@ -133,7 +133,7 @@ TEST(ChartPagingTest, FollowsTheNewestPointOnlyFromTheLastPage) {
   paging.first();
   paging.next();
   paging.last();
-  paging.previous();  // page 2 of 3, Next and Last enabled by Previous
+  paging.previous();                        // page 2 of 3, Next and Last enabled by Previous
   EXPECT_FALSE(paging.setPointCount(301));  // on another page the chart stays put
   EXPECT_EQ(paging.page(), 2);
   EXPECT_EQ(paging.caption(), "2");

@@ -650,6 +650,13 @@ void TFrmTest::createChart(QWidget *surface, DateTimeClock *dateClock) {
   host.clock = dateClock;
   Chtshow = placed(new TrendChart(session_->cds1, std::move(host), surface), "Chtshow");
   Chtshow->stackUnder(SetFeature);  // at its place in the window definition
+  connect(Chtshow, &TrendChart::insulationTestRequested, this,
+          &TFrmTest::insulationTestRequested);
+  // The grid's context menu leads to the same window.
+  auto *insulation = new QAction(QStringLiteral("Insulation Test..."), DBGrid1);
+  connect(insulation, &QAction::triggered, this, &TFrmTest::insulationTestRequested);
+  DBGrid1->addAction(insulation);
+  DBGrid1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 // The window and its client area have fixed sizes: both change together.

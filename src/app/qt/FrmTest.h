@@ -154,6 +154,9 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   void aboutRequested();
   void printStyleRequested();
   void storeWindowRequested();
+  // The chart's insulation-test button or the grid's context menu: the insulation test
+  // window of the table's runs.
+  void insulationTestRequested();
 
  public slots:
   // Start-up and shutdown.

@@ -112,9 +112,7 @@ class TraceSeries {
     QLineSeries *foot = nullptr;  // the fill's lower edge (area only)
     QAreaSeries *area = nullptr;
     QAbstractAxis *axis = nullptr;
-    QAbstractSeries *series() const {
-      return area ? static_cast<QAbstractSeries *>(area) : line;
-    }
+    QAbstractSeries *series() const { return area ? static_cast<QAbstractSeries *>(area) : line; }
   };
 
   static QList<QPointF> footOf(const Trace &trace) {
@@ -455,8 +453,7 @@ void TrendChart::showValueAxes(const ChartAxes &axes, bool placeholder) {
 }
 
 void TrendChart::setOhmDecades(ChartRange decades) {
-  if (axisOhms_->min() == decades.min && axisOhms_->max() == decades.max &&
-      axisOhms_->count() > 0)
+  if (axisOhms_->min() == decades.min && axisOhms_->max() == decades.max && axisOhms_->count() > 0)
     return;
   for (const QString &label : axisOhms_->categoriesLabels()) axisOhms_->remove(label);
   // A category ends at each decade; the first begins just below the lowest so that its

@@ -13,14 +13,16 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtCharts/QValueAxis>
 #include <QToolButton>
+#include <QtCharts/QValueAxis>
 
 #include "MeterFrame.h"
 #include "Scenario.h"
 #include "app/qt/FrmTest.h"
+#include "record/qt/ReadingGrid.h"
 #include "record/qt/TrendChart.h"
 #include "support/MeterFrames.h"
 #include "support/ScriptedDialogs.h"
@@ -116,6 +118,23 @@ TEST_F(FrmChartTest, DecodedReadingsReachTheChartAndTheMenuPagesThroughThem) {
   EXPECT_EQ(drawnPoints(), 0u);
   EXPECT_TRUE(frm->Chtshow->placeholderAxis()->isVisible());
   EXPECT_EQ(frm->session().cds1.rowCount(), 150u);
+}
+
+TEST_F(FrmChartTest, TheInsulationTestIsAskedForFromTheChartAndFromTheGrid) {
+  QSignalSpy asked(frm.get(), &TFrmTest::insulationTestRequested);
+  // Beside the tool bar: no control of the chart's tool bar lies under the new button.
+  const QRect button = frm->Chtshow->BtInsulation->geometry();
+  for (QToolButton *control :
+       {frm->Chtshow->TbFd, frm->Chtshow->BTlast, frm->Chtshow->BtNext, frm->Chtshow->TbSx})
+    EXPECT_FALSE(button.intersects(control->geometry())) << control->toolTip().toStdString();
+  EXPECT_TRUE(frm->Chtshow->rect().contains(button));
+  frm->Chtshow->BtInsulation->click();
+  EXPECT_EQ(asked.count(), 1);
+  EXPECT_EQ(frm->DBGrid1->contextMenuPolicy(), Qt::ActionsContextMenu);
+  ASSERT_EQ(frm->DBGrid1->actions().size(), 1);
+  EXPECT_EQ(frm->DBGrid1->actions()[0]->text(), "Insulation Test...");
+  frm->DBGrid1->actions()[0]->trigger();
+  EXPECT_EQ(asked.count(), 2);
 }
 
 TEST_F(FrmChartTest, NewResetsTheChartEvenWhenDeleteDataIsRefused) {

@@ -18,9 +18,9 @@
 #include <QtCharts/QValueAxis>
 #include <cmath>
 
-#include "support/TableRows.h"
 #include "decode/FrameDecoder.h"
 #include "record/DataFiles.h"
+#include "support/TableRows.h"
 
 namespace vexal {
 namespace {
@@ -69,8 +69,8 @@ class TrendChartTest : public ::testing::Test {
   }
   QString page() const { return chart->Bt10->text(); }
   NavigationState buttons() const {
-    return {chart->BtFirst->isEnabled(), chart->BTPrevious->isEnabled(),
-            chart->BtNext->isEnabled(), chart->BTlast->isEnabled()};
+    return {chart->BtFirst->isEnabled(), chart->BTPrevious->isEnabled(), chart->BtNext->isEnabled(),
+            chart->BTlast->isEnabled()};
   }
   // Where X lands across the plot area, half way up.
   QPointF atX(double x) const {
@@ -173,10 +173,9 @@ TEST_F(TrendChartTest, ResistanceIsDrawnInOhmsOnADecadeAxisFittedToThePage) {
   QCategoryAxis *ohms = chart->ohmAxis();
   EXPECT_TRUE(ohms->isVisible());
   EXPECT_FALSE(chart->voltAxis()->isVisible());
-  EXPECT_EQ(ohms->min(), 8);  // 100 MΩ
+  EXPECT_EQ(ohms->min(), 8);   // 100 MΩ
   EXPECT_EQ(ohms->max(), 10);  // 10 GΩ
-  EXPECT_EQ(ohms->categoriesLabels(),
-            (QStringList{"100 M\u03A9", "1 G\u03A9", "10 G\u03A9"}));
+  EXPECT_EQ(ohms->categoriesLabels(), (QStringList{"100 M\u03A9", "1 G\u03A9", "10 G\u03A9"}));
   EXPECT_EQ(TrendChart::ohmDecadeLabel(5), "100 k\u03A9");
   EXPECT_EQ(TrendChart::ohmDecadeLabel(12), "1 T\u03A9");
 

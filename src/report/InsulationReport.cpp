@@ -1,0 +1,363 @@
+#include "report/InsulationReport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "common/Cp936.h"
+
+namespace vexal {
+
+namespace {
+
+constexpr const char *kNone = "\xE2\x80\x94";  // an em dash: no value
+constexpr int kReadingsPerLine = 3;
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string ratioText(const std::optional<double> &ratio) {
+  return ratio ? fixed(*ratio, 2) : kNone;
+}
+
+std::string ohmsText(const std::optional<double> &ohms) {
+  return ohms ? formatOhms(*ohms) : kNone;
+}
+
+std::string verdictWord(Verdict verdict) {
+  return std::string(verdictName(verdict));
+}
+
+ResultLine bandLine(std::string label, const std::optional<double> &ratio,
+                    const std::optional<ConditionBand> &band) {
+  ResultLine line{std::move(label), ratioText(ratio), {}, ResultTone::Neutral};
+  if (band) line.judgement = std::string(bandName(*band)), line.tone = toneOf(*band);
+  return line;
+}
+
+ResultLine checkLine(std::string label, std::string value, Verdict verdict) {
+  return {std::move(label), std::move(value), verdictWord(verdict), toneOf(verdict)};
+}
+
+std::string voltageRangeText(const VoltageRange &range) {
+  if (range.lowV == range.highV) return fixed(range.lowV, 0) + " V";
+  return fixed(range.lowV, 0) + "\xE2\x80\x93" + fixed(range.highV, 0) + " V";
+}
+
+std::string optionalNumber(const std::optional<double> &value, const char *unit) {
+  if (!value) return {};
+  std::string text = fixed(*value, 1);
+  if (text.size() > 2 && text.ends_with(".0")) text.resize(text.size() - 2);
+  return text + unit;
+}
+
+// --- The report's make-up ----------------------------------------------------------------
+
+FontSpec font(double points, bool bold = false, TextColour colour = TextColour::Black) {
+  FontSpec f;
+  f.points = points;
+  f.bold = bold;
+  f.colour = colour;
+  return f;
+}
+
+ReportElement text(double left, double top, std::string value, FontSpec f) {
+  ReportElement e;
+  e.kind = ReportElementKind::Label;
+  e.left = left;
+  e.top = top;
+  e.text = std::move(value);
+  e.font = std::move(f);
+  return e;
+}
+
+ReportElement field(double left, double top, std::string name) {
+  ReportElement e;
+  e.kind = ReportElementKind::DataField;
+  e.left = left;
+  e.top = top;
+  e.fieldName = std::move(name);
+  e.font = font(8);
+  return e;
+}
+
+ReportBand pageHeader() {
+  ReportElement title = text(0, 1.0, "INSULATION TEST REPORT", font(14, true, TextColour::Blue));
+  title.centred = true;
+  ReportElement date;
+  date.kind = ReportElementKind::PrintDate;
+  date.left = 171.4;
+  date.top = 5.3;
+  date.font = font(7);
+  return {BandKind::PageHeader, 10.6, {title, text(158.8, 5.3, "Print Date:", font(7)), date}};
+}
+
+std::string runLine(const InsulationRun &run) {
+  auto utf8 = [](const std::optional<std::string> &t) { return t ? cp936ToUtf8(*t) : ""; };
+  return "Run " + std::to_string(run.number) + ":  " + utf8(run.function) + "   " + utf8(run.mode) +
+         "   started " + formatStartTime(run.startMs) + "   lasting " +
+         formatElapsed(run.durationMs) + "   " + std::to_string(run.rows) + " readings";
+}
+
+// The title band: the run, the particulars in two columns, the curve, the results.
+ReportBand titleBand(const InsulationRun &run, const TestParticulars &particulars) {
+  ReportBand band{BandKind::Title, 0, {}};
+  double y = 1;
+  band.elements.push_back(text(0, y, runLine(run), font(10, true)));
+  y += 7;
+  const auto particularsShown = particularLines(particulars);
+  const std::size_t half = (particularsShown.size() + 1) / 2;
+  for (std::size_t i = 0; i < particularsShown.size(); ++i) {
+    const double left = i < half ? 0 : 97;
+    const double top = y + 4.6 * static_cast<double>(i < half ? i : i - half);
+    band.elements.push_back(text(left, top, particularsShown[i].label + ":", font(9)));
+    band.elements.push_back(text(left + 40, top, particularsShown[i].value, font(9, true)));
+  }
+  y += 4.6 * static_cast<double>(half) + 2;
+  ReportElement curve;
+  curve.kind = ReportElementKind::Picture;
+  curve.name = "Picture";
+  curve.top = y;
+  curve.width = kInsulationCurveWidthMm;
+  curve.height = kInsulationCurveHeightMm;
+  band.elements.push_back(curve);
+  y += kInsulationCurveHeightMm + 3;
+  band.elements.push_back(text(0, y, "Results", font(11, true)));
+  y += 6;
+  for (const ResultLine &line : insulationResults(run, particulars)) {
+    band.elements.push_back(text(0, y, line.label, font(9)));
+    band.elements.push_back(text(72, y, line.value, font(9, true)));
+    if (!line.judgement.empty())
+      band.elements.push_back(text(112, y, line.judgement, font(9, line.tone == ResultTone::Bad)));
+    y += 4.6;
+  }
+  band.height = y + 4;
+  return band;
+}
+
+ReportBand readingsHeader() {
+  ReportBand band{BandKind::ColumnHeader, 7, {}};
+  for (int set = 0; set < kReadingsPerLine; ++set) {
+    const double left = 64.0 * set;
+    band.elements.push_back(text(left, 2, "No.", font(8, true)));
+    band.elements.push_back(text(left + 13, 2, "Elapsed", font(8, true)));
+    band.elements.push_back(text(left + 31, 2, "Reading", font(8, true)));
+  }
+  return band;
+}
+
+ReportBand readingsLine() {
+  ReportBand band{BandKind::Detail, 4.4, {}};
+  for (int set = 0; set < kReadingsPerLine; ++set) {
+    const double left = 64.0 * set;
+    band.elements.push_back(field(left, 0.6, "No"));
+    band.elements.push_back(field(left + 13, 0.6, "Elapsed"));
+    band.elements.push_back(field(left + 31, 0.6, "Reading"));
+  }
+  return band;
+}
+
+ReportBand pageFooter(int total) {
+  ReportElement number;
+  number.kind = ReportElementKind::PageNumber;
+  number.left = 93.5;
+  number.top = 4.2;
+  number.font = font(9);
+  return {BandKind::PageFooter,
+          10.6,
+          {text(84, 4.2, "Page", font(9)), number, text(99.5, 4.2, "of", font(9)),
+           text(104, 4.2, std::to_string(total), font(9))}};
+}
+
+int detailsOnPage(const ReportLayout &layout, const ReportBand &detail, double headerHeights) {
+  return static_cast<int>((layout.page.printableHeight() - headerHeights) / detail.height);
+}
+
+// The readings of a run, three to a line, read from the table as the pages are laid out.
+class RunReadings {
+ public:
+  RunReadings(const ReadingTable &table, const InsulationRun &run)
+      : rows_(table.snapshot()), curve_(runCurve(table, run)) {}
+
+  std::size_t lines() const { return (curve_.size() + kReadingsPerLine - 1) / kReadingsPerLine; }
+
+  std::vector<std::string> line(std::size_t index) const {
+    std::vector<std::string> texts;
+    for (std::size_t k = 0; k < kReadingsPerLine; ++k) {
+      const std::size_t i = index * kReadingsPerLine + k;
+      if (i >= curve_.size()) {
+        texts.insert(texts.end(), 3, std::string());
+        continue;
+      }
+      const TableRowView row = rows_.view(curve_[i].row);
+      texts.push_back(row.no ? std::to_string(*row.no) : std::string());
+      texts.push_back(formatElapsed(curve_[i].elapsedMs));
+      std::string reading = row.value ? cp936ToUtf8(std::string(*row.value)) : std::string();
+      if (row.unit) reading += " " + cp936ToUtf8(std::string(*row.unit));
+      texts.push_back(std::move(reading));
+    }
+    return texts;
+  }
+
+ private:
+  TableSnapshot rows_;
+  std::vector<RunPoint> curve_;
+};
+
+}  // namespace
+
+std::string formatOhms(double ohms) {
+  static const char *const kPrefixes[] = {"", "k", "M", "G", "T", "P"};
+  int group = 0;
+  double scaled = ohms;
+  while (std::abs(scaled) >= 999.5 && group < 5) scaled /= 1000, ++group;
+  const double size = std::abs(scaled);
+  const int decimals = size >= 99.95 ? 0 : size >= 9.995 ? 1 : 2;
+  return fixed(scaled, decimals) + " " + kPrefixes[group] + "\xCE\xA9";
+}
+
+std::string formatElapsed(std::int64_t ms) {
+  const std::int64_t tenths = (ms + 50) / 100;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+  return text;
+}
+
+std::string formatStartTime(std::int32_t ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", ms / 3'600'000, ms / 60'000 % 60,
+                ms / 1000 % 60, ms % 1000);
+  return text;
+}
+
+ResultTone toneOf(ConditionBand band) {
+  switch (band) {
+    case ConditionBand::Dangerous:
+      return ResultTone::Bad;
+    case ConditionBand::Questionable:
+      return ResultTone::Warning;
+    case ConditionBand::Good:
+    case ConditionBand::Excellent:
+      return ResultTone::Good;
+  }
+  return ResultTone::Neutral;
+}
+
+ResultTone toneOf(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Pass:
+      return ResultTone::Good;
+    case Verdict::Fail:
+      return ResultTone::Bad;
+    case Verdict::Undetermined:
+      return ResultTone::Neutral;
+  }
+  return ResultTone::Neutral;
+}
+
+std::vector<ResultLine> insulationResults(const InsulationRun &run,
+                                          const TestParticulars &particulars) {
+  const InsulationAssessment a = assessRun(run, particulars);
+  std::vector<ResultLine> lines;
+  lines.push_back({"R(15 s)", ohmsText(run.r15), {}, ResultTone::Neutral});
+  lines.push_back({"R(30 s)", ohmsText(run.r30), {}, ResultTone::Neutral});
+  lines.push_back({"R(1 min)", ohmsText(run.r60), {}, ResultTone::Neutral});
+  lines.push_back({"R(10 min)", ohmsText(run.r600), {}, ResultTone::Neutral});
+  lines.push_back(bandLine("DAR = R(1 min) / R(30 s)", run.dar, run.darBand));
+  lines.push_back(bandLine("PI = R(10 min) / R(1 min)", run.pi, run.piBand));
+  ResultLine corrected{
+      "R(1 min) at 40 \xC2\xB0"
+      "C",
+      ohmsText(a.r60At40C),
+      {},
+      ResultTone::Neutral};
+  if (run.r60 && !a.r60At40C) corrected.judgement = "needs the winding temperature";
+  lines.push_back(corrected);
+  const std::string minimum =
+      a.minimumResistance ? "at least " + formatOhms(*a.minimumResistance) : kNone;
+  lines.push_back(checkLine("Minimum insulation resistance", minimum, a.resistanceCheck));
+  lines.push_back(
+      checkLine("Minimum PI (class " + insulationClassName(particulars.insulationClass) + ")",
+                "at least " + fixed(a.minimumPi, 1), a.piCheck));
+  if (a.piApplicable == false)
+    lines.push_back({"PI note",
+                     "R(1 min) at 40 \xC2\xB0"
+                     "C above 5,000 M\xCE\xA9",
+                     "PI may not indicate the condition", ResultTone::Warning});
+  lines.push_back({"Suggested DC test voltage",
+                   a.suggestedVoltage ? voltageRangeText(*a.suggestedVoltage) : kNone,
+                   {},
+                   ResultTone::Neutral});
+  lines.push_back(checkLine("Overall", "", a.overall));
+  return lines;
+}
+
+std::string insulationClassName(InsulationClass insulationClass) {
+  switch (insulationClass) {
+    case InsulationClass::A:
+      return "A";
+    case InsulationClass::B:
+      return "B";
+    case InsulationClass::F:
+      return "F";
+    case InsulationClass::H:
+      return "H";
+  }
+  return "B";
+}
+
+std::string windingKindName(WindingKind kind) {
+  switch (kind) {
+    case WindingKind::OlderOrField:
+      return "before about 1970, or field winding";
+    case WindingKind::FormWound:
+      return "form-wound after about 1970, or DC armature";
+    case WindingKind::RandomOrLowVolt:
+      return "random-wound, or form-wound below 1 kV";
+  }
+  return {};
+}
+
+std::vector<ParticularLine> particularLines(const TestParticulars &p) {
+  return {{"Equipment", p.equipment},
+          {"Location", p.location},
+          {"Operator", p.operatorName},
+          {"Insulation class", insulationClassName(p.insulationClass)},
+          {"Winding", windingKindName(p.windingKind)},
+          {"Winding temperature", optionalNumber(p.windingTemperatureC,
+                                                 " \xC2\xB0"
+                                                 "C")},
+          {"Ambient temperature", optionalNumber(p.ambientTemperatureC,
+                                                 " \xC2\xB0"
+                                                 "C")},
+          {"Humidity", optionalNumber(p.humidityPercent, " %")},
+          {"Rated voltage", optionalNumber(p.ratedKv, " kV")}};
+}
+
+ReportDocument openInsulationReport(const ReadingTable &table, const InsulationRun &run,
+                                    const TestParticulars &particulars,
+                                    const std::string &printDate) {
+  ReportLayout layout;
+  layout.name = "InsulationReport";
+  layout.bands = {pageHeader(), titleBand(run, particulars), readingsHeader(), readingsLine(),
+                  pageFooter(1)};
+  const double header = layout.bands[0].height, footer = layout.bands[4].height;
+  const double columns = layout.bands[2].height;
+  const ReportBand &detail = layout.bands[3];
+  layout.rowsPerPage = detailsOnPage(layout, detail, header + columns + footer);
+  layout.firstPageRows = std::max(
+      1, detailsOnPage(layout, detail, header + layout.bands[1].height + columns + footer));
+  auto readings = std::make_shared<RunReadings>(table, run);
+  DetailSource details{readings->lines(),
+                       [readings](std::size_t line) { return readings->line(line); }};
+  // The footer names the page total, known once the pages are counted.
+  const int total = ReportDocument(layout, details, printDate).pageCount();
+  layout.bands[4] = pageFooter(total);
+  return ReportDocument(std::move(layout), std::move(details), printDate);
+}
+
+}  // namespace vexal

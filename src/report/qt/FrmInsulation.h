@@ -1,0 +1,83 @@
+#pragma once
+// The "Insulation Test" window: the insulation runs of the reading table, the selected run's
+// resistance-time curve and results, the test's particulars as the user types them, and the
+// insulation test report of the run. Not modal; it follows the table while it is open. The
+// particulars are test data: they live as long as the window and are never stored.
+
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "analysis/InsulationAssessment.h"
+#include "analysis/InsulationRuns.h"
+#include "record/ReadingTable.h"
+#include "report/InsulationReport.h"
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace vexal {
+
+class ReportPreviewer;
+class RunCurveChart;
+
+class TFrmInsulation : public QWidget, private TableObserver {
+  Q_OBJECT
+ public:
+  // `previewer` shows the report (the preview window in the program).
+  TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPreviewer> previewer,
+                 QWidget *parent = nullptr);
+  ~TFrmInsulation() override;
+
+  // The runs as the table holds them now, the latest selected when none was.
+  void refresh();
+  const std::vector<InsulationRun> &runs() const { return runs_; }
+  // The run selected in the list (an index into runs()).
+  std::optional<std::size_t> selectedRun() const;
+  void selectRun(std::size_t index);
+  // The particulars as typed; a number box that holds no number counts as empty.
+  TestParticulars particulars() const;
+  // The results shown for the selected run.
+  const std::vector<ResultLine> &shownResults() const { return results_; }
+
+  QTableWidget *RunList;
+  RunCurveChart *Curve;
+  QCheckBox *LogTime;
+  QLabel *NoRuns;
+  QLineEdit *Equipment, *Location, *OperatorName;
+  QLineEdit *WindingTemperature, *AmbientTemperature, *Humidity, *RatedVoltage;
+  QComboBox *InsulationClassBox, *WindingKindBox;
+  QPushButton *ReportButton, *CloseButton;
+
+ public slots:
+  // Shows the window in front, with the table's runs as they are now.
+  void showRuns();
+  // "Report...": the insulation test report of the selected run in the preview.
+  void ReportClick();
+
+ private:
+  void rowsAppended(std::size_t first, std::size_t count) override;
+  void tableReset() override;
+
+  QWidget *createParticulars();
+  QWidget *createResults();
+  void fillRunList();
+  void showSelectedRun();
+  void showResults();
+
+  ReadingTable &table_;
+  std::unique_ptr<ReportPreviewer> previewer_;
+  std::vector<InsulationRun> runs_;
+  std::vector<ResultLine> results_;
+  QGridLayout *resultGrid_;
+  QTimer *refreshSoon_;
+};
+
+}  // namespace vexal

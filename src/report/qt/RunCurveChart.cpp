@@ -1,0 +1,177 @@
+#include "report/qt/RunCurveChart.h"
+
+#include <QCoreApplication>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "common/qt/Fonts.h"
+#include "record/ChartPoints.h"
+#include "record/qt/TrendChart.h"
+
+namespace vexal {
+
+namespace {
+
+const QColor kMarkColours[] = {QColor(0, 150, 0), QColor(0, 110, 220), QColor(200, 120, 0),
+                               QColor(190, 0, 60)};
+
+QString markName(int seconds) {
+  return seconds < 60 ? QStringLiteral("%1 s").arg(seconds)
+                      : QStringLiteral("%1 min").arg(seconds / 60);
+}
+
+// The earliest time a logarithmic axis shows: the first reading of a run is at 0 s.
+constexpr double kLogTimeFloorS = 1.0;
+
+}  // namespace
+
+RunCurveChart::RunCurveChart(QWidget *parent) : QChartView(parent) {
+  chart_ = new QChart;
+  chart_->setAnimationOptions(QChart::NoAnimation);
+  chart_->setMargins(QMargins(4, 4, 8, 4));
+  chart_->legend()->setAlignment(Qt::AlignBottom);
+  chart_->legend()->setFont(arial(11));
+  setChart(chart_);
+  setRenderHint(QPainter::Antialiasing);
+
+  ohmAxis_ = new QCategoryAxis(chart_);
+  ohmAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  ohmAxis_->setLabelsFont(arial(11));
+  linearTime_ = new QValueAxis(chart_);
+  linearTime_->setLabelFormat(QStringLiteral("%g s"));
+  linearTime_->setLabelsFont(arial(11));
+  logTime_Axis_ = new QLogValueAxis(chart_);
+  logTime_Axis_->setLabelFormat(QStringLiteral("%g s"));
+  logTime_Axis_->setLabelsFont(arial(11));
+  logTime_Axis_->setMinorTickCount(8);
+  chart_->addAxis(ohmAxis_, Qt::AlignLeft);
+  chart_->addAxis(linearTime_, Qt::AlignBottom);
+  chart_->addAxis(logTime_Axis_, Qt::AlignBottom);
+  logTime_Axis_->setVisible(false);
+
+  line_ = new QLineSeries(chart_);
+  line_->setName(QStringLiteral("R(t)"));
+  line_->setPen(QPen(QColor(0, 128, 255), 2));
+  chart_->addSeries(line_);
+  line_->attachAxis(ohmAxis_);
+  line_->attachAxis(linearTime_);
+
+  for (std::size_t i = 0; i < std::size(kRunMarkSeconds); ++i) {
+    auto *guide = new QLineSeries(chart_);
+    guide->setPen(QPen(kMarkColours[i], 1, Qt::DashLine));
+    chart_->addSeries(guide);
+    guide->attachAxis(ohmAxis_);
+    guide->attachAxis(linearTime_);
+    for (QLegendMarker *m : chart_->legend()->markers(guide)) m->setVisible(false);
+    markLines_.push_back(guide);
+    auto *mark = new QScatterSeries(chart_);
+    mark->setName(markName(kRunMarkSeconds[i]));
+    mark->setColor(kMarkColours[i]);
+    mark->setBorderColor(Qt::white);
+    mark->setMarkerSize(11);
+    chart_->addSeries(mark);
+    mark->attachAxis(ohmAxis_);
+    mark->attachAxis(linearTime_);
+    markSeries_.push_back(mark);
+  }
+  rebuild();
+}
+
+QAbstractAxis *RunCurveChart::timeAxis() const {
+  return logTime_ ? static_cast<QAbstractAxis *>(logTime_Axis_) : linearTime_;
+}
+
+void RunCurveChart::setRun(const InsulationRun &run, const std::vector<RunPoint> &curve) {
+  curve_.clear();
+  marks_.clear();
+  for (const RunPoint &p : curve)
+    if (p.ohms) curve_.append(QPointF(static_cast<double>(p.elapsedMs) / 1000.0, *p.ohms));
+  durationS_ = curve.empty() ? 0 : static_cast<double>(run.durationMs) / 1000.0;
+  for (int seconds : kRunMarkSeconds)
+    if (const auto r = run.resistanceAt(seconds)) marks_.push_back({seconds, *r});
+  rebuild();
+}
+
+void RunCurveChart::setLogTime(bool on) {
+  if (on == logTime_) return;
+  logTime_ = on;
+  placeTimeAxis();
+  rebuild();
+}
+
+// Both time axes belong to the chart; the series are drawn against the one shown.
+void RunCurveChart::placeTimeAxis() {
+  QAbstractAxis *from = logTime_ ? static_cast<QAbstractAxis *>(linearTime_) : logTime_Axis_;
+  QAbstractAxis *to = timeAxis();
+  for (QAbstractSeries *series : chart_->series()) {
+    series->detachAxis(from);
+    series->attachAxis(to);
+  }
+  from->setVisible(false);
+  to->setVisible(true);
+}
+
+void RunCurveChart::rebuild() {
+  // Resistance as the power of ten of its ohms; no resistance at all sits at the foot.
+  ChartRun ohms{QuantityKind::Resistance, {}};
+  for (const QPointF &p : curve_) ohms.points.push_back({p.x(), p.y()});
+  for (const Mark &m : marks_) ohms.points.push_back({double(m.seconds), m.ohms});
+  const ChartRange decades = axesFor({ohms}).ohmDecades.value_or(ChartRange{5, 12});
+  auto y = [&](double value) { return value > 0 ? std::log10(value) : decades.min; };
+  auto shown = [&](double seconds) { return !logTime_ || seconds >= kLogTimeFloorS; };
+
+  QList<QPointF> points;
+  for (const QPointF &p : curve_)
+    if (shown(p.x())) points.append(QPointF(p.x(), y(p.y())));
+  line_->replace(points);
+
+  for (const QString &label : ohmAxis_->categoriesLabels()) ohmAxis_->remove(label);
+  ohmAxis_->setStartValue(decades.min - 1e-6);
+  for (int e = static_cast<int>(decades.min); e <= static_cast<int>(decades.max); ++e)
+    ohmAxis_->append(TrendChart::ohmDecadeLabel(e), e);
+  ohmAxis_->setRange(decades.min, decades.max);
+
+  const double end =
+      std::max({durationS_, 60.0, marks_.empty() ? 0.0 : marks_.back().seconds * 1.0});
+  if (logTime_)
+    logTime_Axis_->setRange(kLogTimeFloorS, std::pow(10.0, std::ceil(std::log10(end))));
+  else
+    linearTime_->setRange(0, end);
+
+  for (std::size_t i = 0; i < markSeries_.size(); ++i) {
+    const auto m = std::find_if(marks_.begin(), marks_.end(),
+                                [&](const Mark &k) { return k.seconds == kRunMarkSeconds[i]; });
+    if (m == marks_.end()) {
+      markSeries_[i]->clear();
+      markLines_[i]->clear();
+      continue;
+    }
+    markSeries_[i]->replace(QList<QPointF>{QPointF(m->seconds, y(m->ohms))});
+    markLines_[i]->replace(
+        QList<QPointF>{QPointF(m->seconds, decades.min), QPointF(m->seconds, decades.max)});
+  }
+}
+
+QImage RunCurveChart::picture(QSize size) {
+  // The chart is laid out again at the picture's size, drawn, and given back its own.
+  const QSizeF before = chart_->size();
+  chart_->resize(size);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(chart_->pos(), QSizeF(size)));
+  painter.end();
+  chart_->resize(before);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  return image;
+}
+
+}  // namespace vexal
