@@ -174,6 +174,21 @@ TEST_F(ReplayAnalysisTest, TheCapturedReadingsAreAnalysedAndOutSavesTheTable) {
   EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 4);
 }
 
+TEST_F(ReplayAnalysisTest, AClosedStandardOutputFails) {
+  const std::string cmd = "LC_ALL=C " + std::string(VEXAL_BIN_DIR) +
+                          "/vexal-replay --analysis --open " + threeRuns().string() +
+                          " - </dev/null 2>&1 >&-";
+  std::string said;
+  FILE *p = popen(cmd.c_str(), "r");
+  char buf[4096];
+  for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
+  const int status = pclose(p);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(said.find("cannot write to standard output: Bad file descriptor"), std::string::npos)
+      << said;
+}
+
 TEST_F(ReplayAnalysisTest, RefusalsSayWhyAndPrintNothing) {
   const char *refused[] = {
       "--analysis --panel",
