@@ -153,8 +153,9 @@ TEST(HelpGuide, EverySectionIsInTheContents) {
 TEST(HelpGuide, EveryPictureIsPackedIntoTheFileAsAPng) {
   const std::string html = readFile(kPackedGuide);
   const auto sources = attributeValues(html, "src");
-  // The main window and the two panel pictures.
-  ASSERT_EQ(sources.size(), 3u);
+  // The main window, the two panel pictures, the chart with a PI run, the insulation test
+  // window, its report and --analysis in a terminal.
+  ASSERT_EQ(sources.size(), 7u);
   for (const std::string &src : sources) {
     const auto payload = dataUriPayload(src);
     ASSERT_TRUE(payload) << src.substr(0, 60);

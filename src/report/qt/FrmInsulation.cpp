@@ -196,7 +196,7 @@ QWidget *TFrmInsulation::createParticulars() {
 QWidget *TFrmInsulation::createResults() {
   auto *box = new QGroupBox(QStringLiteral("Results"), this);
   resultGrid_ = new QGridLayout(box);
-  resultGrid_->setColumnStretch(1, 1);
+  resultGrid_->setColumnStretch(2, 1);
   return box;
 }
 
@@ -220,6 +220,12 @@ TestParticulars TFrmInsulation::particulars() const {
 
 void TFrmInsulation::showRuns() {
   refresh();
+  // The first time, over the middle of the window that asked for it.
+  if (!placed_ && parentWidget()) {
+    const QRect over = parentWidget()->window()->frameGeometry();
+    move(over.center() - QPoint(width() / 2, height() / 2));
+  }
+  placed_ = true;
   show();
   raise();
   activateWindow();
@@ -300,6 +306,8 @@ void TFrmInsulation::showResults() {
     delete item->widget();
     delete item;
   }
+  // The lines are laid anew; only the space below the last one stretches.
+  for (int r = 0; r < resultGrid_->rowCount(); ++r) resultGrid_->setRowStretch(r, 0);
   const auto index = selectedRun();
   results_ = index ? insulationResults(runs_[*index], particulars()) : std::vector<ResultLine>{};
   int row = 0;

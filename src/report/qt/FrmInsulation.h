@@ -78,6 +78,7 @@ class TFrmInsulation : public QWidget, private TableObserver {
   std::vector<ResultLine> results_;
   QGridLayout *resultGrid_;
   QTimer *refreshSoon_;
+  bool placed_ = false;
 };
 
 }  // namespace vexal

@@ -293,7 +293,7 @@ TEST(HelpWindowGuide, ThePackedGuideShowsItsPicturesAndContents) {
       ++pictures;
     }
   }
-  EXPECT_EQ(pictures, 3);
+  EXPECT_EQ(pictures, 7);
 
   // The in-page links lead to their sections.
   QTest::qWait(0);

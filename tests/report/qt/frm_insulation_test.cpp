@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QtCharts/QLogValueAxis>
+#include <algorithm>
 #include <cstdio>
 
 #include "common/Cp936.h"
@@ -47,6 +48,18 @@ void keep(const QImage &image, const QString &name) {
   if (dir.isEmpty()) return;
   QDir().mkpath(QString::fromLocal8Bit(dir));
   EXPECT_TRUE(image.save(QString::fromLocal8Bit(dir) + "/" + name + ".png"));
+}
+
+// The result lines stand one under the other, evenly, from the top of their box.
+void expectEvenResultLines(const TFrmInsulation &window) {
+  QList<int> tops;
+  for (QLabel *label : window.findChildren<QLabel *>())
+    if (label->text() == "R(15 s)" || label->text() == "R(30 s)" || label->text() == "R(1 min)")
+      tops.append(label->y());
+  std::sort(tops.begin(), tops.end());
+  ASSERT_EQ(tops.size(), 3);
+  EXPECT_EQ(tops[1] - tops[0], tops[2] - tops[1]);
+  EXPECT_LT(tops[1] - tops[0], 30);
 }
 
 class FrmInsulationTest : public ::testing::Test {
@@ -196,6 +209,8 @@ TEST(FrmInsulationEmptyTest, AWindowWithoutRunsSaysSoAndMakesNoReport) {
   addPiRun(table, at(23, 55, 0), 1);  // past midnight: still one run
   QTRY_COMPARE(window.RunList->rowCount(), 1);
   EXPECT_TRUE(window.ReportButton->isEnabled());
+  QCoreApplication::processEvents();
+  expectEvenResultLines(window);
   EXPECT_EQ(window.runs()[0].durationMs, 600'000);
 }
 
