@@ -51,7 +51,7 @@ class RunFinder {
   explicit RunFinder(std::int64_t runGapMs) : gapMs_(runGapMs) {}
 
   void addRow(std::size_t index, const TableRowView &row) {
-    const auto factor = resistanceFactor(row);
+    const auto factor = factorOf(row);
     if (!factor) {
       closeRun();
       return;
@@ -78,6 +78,19 @@ class RunFinder {
   }
 
  private:
+  // resistanceFactor() of the row, remembered for the last unit and function seen: they
+  // repeat from row to row, and while the table is walked equal pool texts share one address.
+  std::optional<double> factorOf(const TableRowView &row) {
+    if (!row.unit || !row.vRange || !row.timeMs) return std::nullopt;
+    if (row.unit->data() != seenUnit_.data() || row.unit->size() != seenUnit_.size() ||
+        row.vRange->data() != seenFunction_.data() || row.vRange->size() != seenFunction_.size()) {
+      seenUnit_ = *row.unit;
+      seenFunction_ = *row.vRange;
+      seenFactor_ = resistanceFactor(row);
+    }
+    return seenFactor_;
+  }
+
   bool sameTest(const TableRowView &row) const {
     return row.vRange == function_ && row.iRange == mode_;
   }
@@ -122,6 +135,8 @@ class RunFinder {
   std::int32_t lastTimeMs_ = 0;
   std::int64_t elapsedMs_ = 0;
   std::array<std::optional<double>, kMarkCount> latest_{};
+  std::string_view seenUnit_, seenFunction_;
+  std::optional<double> seenFactor_;
 };
 
 template <class Table>
