@@ -313,7 +313,12 @@ std::optional<std::string> ReadingJournal::restart() {
 
 void ReadingJournal::closeAtExit() {
   const bool keep = rows_ > 0 && !saved();
-  if (!keep && !path_.empty()) removeJournalFiles(path_);
+  if (!path_.empty()) {
+    if (keep)
+      ::unlink(savedMarkPath(path_).c_str());  // an earlier save's mark no longer holds
+    else
+      removeJournalFiles(path_);
+  }
   close();
 }
 
