@@ -63,7 +63,7 @@ JournalOffer::JournalOffer(const StrandedJournal &journal, QWidget *parent) : QD
 }
 
 JournalKeeper::JournalKeeper(TFrmTest &window, const std::string &folder)
-    : QObject(&window),
+    : QObject(nullptr),
       window_(window),
       journal_(folder),
       files_(std::make_unique<DataFileCommands>(window.session(), window.dialogs(), &window)) {

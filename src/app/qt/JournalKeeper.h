@@ -41,6 +41,7 @@ class JournalKeeper : public QObject {
   Q_OBJECT
  public:
   // Starts the journal of this run in `folder` for `window`'s session.
+  // The keeper must go before the window.
   JournalKeeper(TFrmTest &window, const std::string &folder);
   ~JournalKeeper() override;
 
