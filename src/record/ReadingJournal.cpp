@@ -24,6 +24,7 @@ constexpr std::string_view kJournalSuffix = ".tsv";
 constexpr std::string_view kSavedMarkSuffix = ".saved";
 // Pause of the flusher after a flush, so that rows arriving quickly share one.
 constexpr std::chrono::milliseconds kFlushGap{500};
+static_assert(kFlushGap < ReadingJournal::kFlushDelay, "a row waits at most a gap for its flush");
 // Rows taken over from another journal go to the file in writes of about this size.
 constexpr std::size_t kBulkWriteBytes = 64 * 1024;
 
@@ -365,6 +366,14 @@ void StrandedJournal::discard() {
 
 namespace {
 
+// The length of the file up to its last line end.
+std::optional<std::size_t> completeLength(int fd) {
+  const std::optional<std::string> bytes = readWholeFile(fd);
+  if (!bytes) return std::nullopt;
+  const std::size_t lastEnd = bytes->find_last_of('\n');
+  return lastEnd == std::string::npos ? 0 : lastEnd + 1;
+}
+
 std::string timeText(std::optional<std::int32_t> ms) {
   return ms ? formatLongTime(*ms) : std::string();
 }
@@ -382,6 +391,11 @@ std::optional<StrandedJournal> strandedJournalAt(const std::string &path) {
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   journal.lastWritten = st.st_mtime;
   const std::optional<std::size_t> savedLength = readSavedMark(path);
+  // A line cut short by a power cut is taken off the file, so that opening it as a data file
+  // gives exactly the rows offered.
+  if (const auto complete = completeLength(fd); complete && *complete < std::size_t(st.st_size))
+    if (::truncate(path.c_str(), static_cast<off_t>(*complete)) == 0)
+      st.st_size = static_cast<off_t>(*complete);
   ReadingTable rows;
   journal.rows = journal.readInto(rows);
   if (journal.rows == 0 || (savedLength && *savedLength >= static_cast<std::size_t>(st.st_size))) {

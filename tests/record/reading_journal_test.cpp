@@ -10,9 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <cstring>
 #include <sstream>
 
 #include "common/Cp936.h"
@@ -259,6 +259,11 @@ TEST_F(ReadingJournalTest, ALineCutShortAtTheEndIsLeftOut) {
   ReadingTable back;
   EXPECT_EQ(stranded[0].readInto(back), 2u);
   EXPECT_EQ(back.row(1), reading(2));
+  // The cut line is gone from the file too: opened as a data file it gives the rows offered.
+  ReadingTable opened;
+  const TextReadResult read = appendTableText(readFile(path), opened);
+  EXPECT_TRUE(read.ok) << read.why;
+  EXPECT_EQ(opened.rowCount(), 2u);
 }
 
 // The journal folder cannot be made (a file stands in its way): said once, and appends go

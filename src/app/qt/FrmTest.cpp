@@ -420,7 +420,8 @@ void TFrmTest::FormCreate() {
 }
 
 void TFrmTest::closeEvent(QCloseEvent *event) {
-  // Closing is always allowed and asks nothing; unsaved readings are gone.
+  // Closing is always allowed and asks nothing; unsaved readings stay in the journal of
+  // this run (see JournalKeeper), which the next start offers.
   event->accept();
 }
 
