@@ -60,6 +60,13 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+void syncFolder(const std::string &folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 std::string savedMarkPath(const std::string &journal) {
   return journal + std::string(kSavedMarkSuffix);
 }
@@ -187,6 +194,7 @@ void ReadingJournal::open() {
   length_ = header.size();
   quit_ = false;
   dirty_ = true;  // the header goes to the disk too
+  folderUnsynced_ = true;
   flusher_ = std::thread([this] { flusherLoop(); });
 }
 
@@ -276,10 +284,13 @@ void ReadingJournal::flusherLoop() {
     if (!dirty_) return;  // told to quit with everything on the disk
     dirty_ = false;
     const int fd = fd_;
+    const bool folderToo = std::exchange(folderUnsynced_, false);
     lock.unlock();
     // The descriptor stays open while this thread runs: close() joins it first.
     const bool synced = ::fdatasync(fd) == 0;
     const int err = errno;
+    // The journal's name, too, must survive a power cut: its folder goes to the disk once.
+    if (folderToo) syncFolder(folder_);
     lock.lock();
     if (!synced && syncFailure_.empty())
       syncFailure_ = "Cannot write the journal \"" + path_ + "\" to the disk. " + systemReason(err);

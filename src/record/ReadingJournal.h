@@ -98,6 +98,7 @@ class ReadingJournal {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool dirty_ = false;
+  bool folderUnsynced_ = false;  // the journal's new name is not on the disk yet
   bool quit_ = false;
   std::string syncFailure_;
   std::thread flusher_;
