@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,7 +27,8 @@ QString journalOfferText(const StrandedJournal &journal) {
   const QString lastWritten = QDateTime::fromSecsSinceEpoch(journal.lastWritten)
                                   .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
   return QStringLiteral(
-             "Vexal ended last time without saving %1 recorded readings, taken from %2 to %3 "
+             "An earlier run of Vexal ended without saving %1 recorded readings, taken from %2 to "
+             "%3 "
              "(last written %4). They are kept in the journal:\n%5")
       .arg(journal.rows)
       .arg(QString::fromStdString(journal.firstTime), QString::fromStdString(journal.lastTime),
@@ -71,6 +73,10 @@ JournalKeeper::JournalKeeper(TFrmTest &window, const std::string &folder)
 }
 
 JournalKeeper::~JournalKeeper() {
+  if (search_) {
+    search_->wait();
+    delete search_;
+  }
   window_.session().setJournal(nullptr, {});
   if (offer_) delete offer_;
 }
@@ -93,9 +99,18 @@ void JournalKeeper::tellStopped(const std::string &why) {
 }
 
 void JournalKeeper::offerStrandedJournals() {
-  for (StrandedJournal &journal : findStrandedJournals(journal_.folder(), journal_.path()))
-    stranded_.push_back(std::move(journal));
-  showNextOffer();
+  if (search_) return;
+  search_ = QThread::create([this, folder = journal_.folder(), own = journal_.path()] {
+    found_ = findStrandedJournals(folder, own);
+  });
+  connect(search_, &QThread::finished, this, [this] {
+    for (StrandedJournal &journal : found_) stranded_.push_back(std::move(journal));
+    found_.clear();
+    search_->deleteLater();
+    search_ = nullptr;
+    showNextOffer();
+  });
+  search_->start();
 }
 
 void JournalKeeper::showNextOffer() {

@@ -14,8 +14,11 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "record/ReadingJournal.h"
+
+class QThread;
 
 namespace vexal {
 
@@ -45,9 +48,10 @@ class JournalKeeper : public QObject {
   JournalKeeper(TFrmTest &window, const std::string &folder);
   ~JournalKeeper() override;
 
-  // Finds the journals left behind and shows the first offer (the others follow as each is
-  // answered).
+  // Looks for the journals left behind off the GUI thread (reading a long one takes a
+  // moment), then shows the first offer; the others follow as each is answered.
   void offerStrandedJournals();
+  bool searching() const { return search_ != nullptr; }
   // A normal exit: the session lets go of the journal, which goes unless it holds unsaved
   // readings.
   void closeAtExit();
@@ -68,6 +72,8 @@ class JournalKeeper : public QObject {
   ReadingJournal journal_;
   std::unique_ptr<DataFileCommands> files_;
   std::deque<StrandedJournal> stranded_;
+  QThread *search_ = nullptr;
+  std::vector<StrandedJournal> found_;  // written by the search, read once it has finished
   QPointer<JournalOffer> offer_;
 };
 

@@ -73,6 +73,13 @@ class JournalKeeperTest : public ::testing::Test {
   }
 
   void startKeeper() { keeper = std::make_unique<JournalKeeper>(*frm, folder.string()); }
+  // The search runs off the GUI thread; the window goes on meanwhile.
+  bool offerShown() {
+    return QTest::qWaitFor([&] { return keeper->currentOffer() != nullptr; }, 5000);
+  }
+  void searchDone() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !keeper->searching(); }, 5000));
+  }
   QPushButton *offerButton(const char *name) {
     EXPECT_NE(keeper->currentOffer(), nullptr);
     return keeper->currentOffer() ? keeper->currentOffer()->findChild<QPushButton *>(name)
@@ -140,8 +147,8 @@ TEST_F(JournalKeeperTest, OpenAddsTheLeftReadingsWithoutBlockingTheWindow) {
   startKeeper();
   feedFrame(kWorkedExampleFrame);  // a reading of this run, before the offer is answered
   keeper->offerStrandedJournals();
+  ASSERT_TRUE(offerShown());
   JournalOffer *offer = keeper->currentOffer();
-  ASSERT_NE(offer, nullptr);
   EXPECT_TRUE(offer->isVisible());
   EXPECT_FALSE(offer->isModal());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -177,12 +184,12 @@ TEST_F(JournalKeeperTest, DiscardAndSaveAsEachAnswerOneOfferAndTheNextFollows) {
   const std::string second = leaveJournal(5, 40);
   startKeeper();
   keeper->offerStrandedJournals();
+  ASSERT_TRUE(offerShown());
 
   QTest::mouseClick(offerButton("JournalOfferDiscard"), Qt::LeftButton);
   const bool firstGone = !fs::exists(first), secondGone = !fs::exists(second);
   EXPECT_NE(firstGone, secondGone) << "exactly one journal is discarded";
-  QApplication::processEvents();
-  ASSERT_NE(keeper->currentOffer(), nullptr) << "the second offer follows";
+  ASSERT_TRUE(offerShown()) << "the second offer follows";
 
   // Save As... cancelled: the offer stays; then saved to a file of the user's choice.
   QTest::mouseClick(offerButton("JournalOfferSaveAs"), Qt::LeftButton);
@@ -206,7 +213,7 @@ TEST_F(JournalKeeperTest, AnOfferClosedWithoutAnAnswerKeepsTheJournalForTheNextS
   const std::string left = leaveJournal(4);
   startKeeper();
   keeper->offerStrandedJournals();
-  ASSERT_NE(keeper->currentOffer(), nullptr);
+  ASSERT_TRUE(offerShown());
   keeper->currentOffer()->close();
   QApplication::processEvents();
   EXPECT_EQ(keeper->currentOffer(), nullptr);
@@ -215,7 +222,22 @@ TEST_F(JournalKeeperTest, AnOfferClosedWithoutAnAnswerKeepsTheJournalForTheNextS
   keeper.reset();
   startKeeper();
   keeper->offerStrandedJournals();
-  EXPECT_NE(keeper->currentOffer(), nullptr);
+  EXPECT_TRUE(offerShown());
+}
+
+TEST_F(JournalKeeperTest, NothingIsOfferedWhenNothingWasLeftUnsaved) {
+  std::string empty;
+  {
+    ReadingJournal left(folder.string());  // a run that recorded nothing and was killed
+    empty = left.path();
+  }
+  startKeeper();
+  keeper->offerStrandedJournals();
+  searchDone();
+  QApplication::processEvents();
+  EXPECT_EQ(keeper->currentOffer(), nullptr);
+  EXPECT_FALSE(fs::exists(empty)) << "tidied away";
+  EXPECT_TRUE(fs::exists(keeper->journal().path()));
 }
 
 // --- The journal of this run ----------------------------------------------------------------

@@ -199,8 +199,10 @@ TEST_F(JournalAfterKill, TheNextStartOpensEveryReadingTheKilledWindowHadRecorded
   frm_ = std::make_unique<TFrmTest>(TFrmTest::Services{&clock_, &dialogs_});
   keeper_ = std::make_unique<JournalKeeper>(*frm_, folder.string());
   keeper_->offerStrandedJournals();
+  ASSERT_TRUE(
+      pumpUntil([&] { return keeper_->currentOffer() != nullptr; }, std::chrono::seconds(10)))
+      << "no journal offered in " << folder;
   JournalOffer *offer = keeper_->currentOffer();
-  ASSERT_NE(offer, nullptr) << "no journal offered in " << folder;
   EXPECT_FALSE(offer->isModal());
   const QString offerText = offer->findChild<QLabel *>("JournalOfferText")->text();
   EXPECT_NE(offerText.indexOf(QString::number(reported.size()) + " recorded readings"), -1)
