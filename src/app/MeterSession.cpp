@@ -54,6 +54,7 @@ ReportOutcome MeterSession::decodeFrame(const std::string &frameText) {
   } else if (frame.recordReading) {
     try {
       outcome.recorded = recorder.INDataToTable(1);
+      if (outcome.recorded) journalLastRow();
       outcome.limitReached = !outcome.recorded && recorder.limitReached();
     } catch (const EConvertError &error) {
       // The frame is decoded, only its recording failed: the mirror shows it all the same.
@@ -77,6 +78,35 @@ void MeterSession::RecordSITimeChange(std::string_view text) {
     errors_.shouldShow(error.what());
     throw;
   }
+}
+
+void MeterSession::ClearData() {
+  recorder.ClearData();
+  if (!journal_) return;
+  tellJournalStopped(journal_->restart());
+  journalGeneration_ = cds1.generation();
+}
+
+void MeterSession::setJournal(ReadingJournal *journal,
+                              std::function<void(const std::string &)> stopped) {
+  journal_ = journal;
+  journalStopped_ = std::move(stopped);
+  journalGeneration_ = cds1.generation();
+  // A journal that could not even be started is told at once.
+  if (journal_) tellJournalStopped(journal_->takeFailure());
+}
+
+void MeterSession::tableSaved() {
+  if (journal_ && cds1.generation() == journalGeneration_) journal_->markSaved();
+}
+
+// The row just recorded goes to the journal in the same step.
+void MeterSession::journalLastRow() {
+  if (journal_) tellJournalStopped(journal_->append(cds1.view(cds1.rowCount() - 1)));
+}
+
+void MeterSession::tellJournalStopped(const std::optional<std::string> &why) {
+  if (why && journalStopped_) journalStopped_(*why);
 }
 
 void MeterSession::holdTable() {

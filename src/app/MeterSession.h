@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "link/ConnectionControl.h"
 #include "link/FrameAssembler.h"
 #include "link/HidControllerClass.h"
+#include "record/ReadingJournal.h"
 #include "record/ReadingTable.h"
 #include "record/Recorder.h"
 #include "record/TimeOfDay.h"
@@ -83,6 +85,18 @@ class MeterSession : private LinkShell {
   void SampInterTimeTimer() { recorder.SampInterTimeTimer(); }
   void RecordSITimeChange(std::string_view text);
 
+  // Delete Data, once the user has confirmed: the rows, the numbering and the journal start
+  // again.
+  void ClearData();
+
+  // The journal of this program run (not owned; none when left empty): every recorded
+  // reading goes to it in the same step. `stopped` hears, once, why it is no longer written;
+  // recording goes on in memory.
+  void setJournal(ReadingJournal *journal, std::function<void(const std::string &)> stopped);
+  // Save Data wrote every row of the table: the journal is saved, provided the table still
+  // holds every row of it (no XML file replaced the table since).
+  void tableSaved();
+
   // While a file job reads or writes the table off the GUI thread, the grid's updates are
   // suspended and cable reports are kept; releasing feeds them in order of arrival.
   void holdTable();
@@ -107,6 +121,8 @@ class MeterSession : private LinkShell {
  private:
   void raise(const std::string &message);
   void feedDeferredReports();
+  void journalLastRow();
+  void tellJournalStopped(const std::optional<std::string> &why);
 
   // LinkShell: what the connection control needs.
   void timer2Start() override;
@@ -124,6 +140,10 @@ class MeterSession : private LinkShell {
   };
   bool tableHeld_ = false;
   std::deque<DeferredReport> deferred_;
+
+  ReadingJournal *journal_ = nullptr;
+  std::function<void(const std::string &)> journalStopped_;
+  std::uint64_t journalGeneration_ = 0;  // the table's generation the journal follows
 
   std::unique_ptr<THidDeviceController> hidCtl_;
   std::unique_ptr<ConnectionControl> link_;

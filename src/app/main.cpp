@@ -10,6 +10,7 @@
 #include "app/ProcessClock.h"
 #include "app/qt/FrmAbout.h"
 #include "app/qt/FrmTest.h"
+#include "app/qt/JournalKeeper.h"
 #include "common/ErrorText.h"
 #include "common/qt/ErrorBox.h"
 #include "record/TempFileCleanup.h"
@@ -73,8 +74,13 @@ int main(int argc, char **argv) {
   StartupProbe probe;
   if (std::getenv("VEXAL_STARTUP_PROBE")) FrmTest.installEventFilter(&probe);
 
+  // Every recorded reading also goes to the journal of this run; journals that earlier runs
+  // left with unsaved readings are offered once the window shows.
+  vexal::JournalKeeper journal(FrmTest, vexal::journalFolderFromEnvironment());
+
   centreOnDesktop(FrmTest);
   FrmTest.show();
+  QTimer::singleShot(0, &journal, [&journal] { journal.offerStrandedJournals(); });
 
   // The other windows are created hidden and live until the end; each is shown modally over
   // the main window when it asks for it.
@@ -93,5 +99,7 @@ int main(int argc, char **argv) {
   QObject::connect(&FrmTest, &vexal::TFrmTest::insulationTestRequested, &FrmInsulation,
                    &vexal::TFrmInsulation::showRuns);
 
-  return app.exec();
+  const int status = app.exec();
+  journal.closeAtExit();
+  return status;
 }

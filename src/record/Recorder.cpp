@@ -6,6 +6,11 @@
 
 namespace vexal {
 
+std::string recordLimitWarning(std::int32_t maxRecords) {
+  return "the record limit of " + std::to_string(maxRecords) +
+         " readings is reached: later readings are not recorded (--limit raises it)";
+}
+
 std::int32_t maxRecordsFor(RecordLimit limit) {
   switch (limit) {
     case RecordLimit::k1000:

@@ -17,6 +17,10 @@ namespace vexal {
 enum class RecordLimit { k1000, k5000, k10000, k50000, k100000, Limitless };
 std::int32_t maxRecordsFor(RecordLimit limit);
 
+// The one warning a command-line tool prints when the record limit of `maxRecords` readings
+// first stops recording (no line end).
+std::string recordLimitWarning(std::int32_t maxRecords);
+
 // A box text as a decimal whole number within the 32-bit signed range; "-", "+" and empty
 // give 0. Anything else throws EConvertError "'<text>' is not a valid integer value".
 std::int32_t intervalFromText(std::string_view text);

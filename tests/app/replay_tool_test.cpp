@@ -91,6 +91,13 @@ TEST_F(ReplayToolTest, RecordingOptions) {
 
   ToolRun limited = replay("--limit 2 " + capture("repeats.cap"));
   EXPECT_EQ(std::count(limited.out.begin(), limited.out.end(), '\n'), 3);
+  // Three readings refused by the limit give one warning, naming the limit; a replay the
+  // limit never stops says nothing.
+  EXPECT_EQ(limited.status, 0);
+  EXPECT_EQ(limited.err,
+            "vexal-replay: warning: the record limit of 2 readings is reached: later readings "
+            "are not recorded (--limit raises it)\n");
+  EXPECT_EQ(replay("--limit 5 " + capture("repeats.cap")).err, "");
 
   // One frame a second, the box holding 2 with the countdown at 0 as at start-up: the
   // first reading is recorded at once, then every other frame.

@@ -254,12 +254,19 @@ class Replay {
     }
     // The link holds its reading thread for 500 ms after a decoded frame.
     if (outcome.holdLink) clock_.now += 500;
+    if (outcome.limitReached && !limitTold_) {
+      limitTold_ = true;
+      std::fflush(stdout);
+      std::cerr << "vexal-replay: warning: " << recordLimitWarning(session_.recorder.MaxRecords)
+                << "\n";
+    }
   }
 
   MeterSession &session_;
   VirtualClock &clock_;
   bool panel_;
   std::uint64_t nextTick_ = 1000;
+  bool limitTold_ = false;  // the record limit's warning is printed once
 };
 
 // Standard output must have taken everything: a full disk or a closed descriptor is a

@@ -60,27 +60,35 @@ void DataFileCommands::saveData(FileDialogRequest &dialog) {
   if (!chosen) return;
   const std::string path = chosen->toStdString();
   CollectingReporter reporter;
+  bool saved = false;
   withTableHeld([&] {
     // Only reads the table; recordings wait until it is done. A cancel keeps the old file.
-    runFileJobWithProgress(
-        owner_, QStringLiteral("Saving ") + QFileInfo(*chosen).fileName(), ProgressUnit::Rows,
-        [&](FileProgress &progress) { SaveTableToFile(session_.cds1, path, reporter, &progress); });
+    runFileJobWithProgress(owner_, QStringLiteral("Saving ") + QFileInfo(*chosen).fileName(),
+                           ProgressUnit::Rows, [&](FileProgress &progress) {
+                             saved = SaveTableToFile(session_.cds1, path, reporter, &progress);
+                           });
+    // Every row is in the file now: the journal need not be offered after a crash.
+    if (saved) session_.tableSaved();
   });
   reporter.showAll(dialogs_);
 }
 
 void DataFileCommands::openData(FileDialogRequest &dialog) {
-  const auto chosen = choose(dialog);
-  if (!chosen) return;
-  const std::string path = chosen->toStdString();
+  if (const auto chosen = choose(dialog)) openFile(*chosen);
+}
+
+std::size_t DataFileCommands::openFile(const QString &chosen) {
+  const std::string path = chosen.toStdString();
   CollectingReporter reporter;
+  const std::size_t before = session_.cds1.rowCount();
+  std::size_t added = 0;
   withTableHeld([&] {
     // The file is read into a table of its own off the GUI thread, then taken over.
     ReadingTable loaded;
     bool read = false;
     // A cancel leaves `loaded` empty, so the table stays as it was.
     runFileJobWithProgress(
-        owner_, QStringLiteral("Opening ") + QFileInfo(*chosen).fileName(), ProgressUnit::Bytes,
+        owner_, QStringLiteral("Opening ") + QFileInfo(chosen).fileName(), ProgressUnit::Bytes,
         [&](FileProgress &progress) { read = LoadFileToTable(path, loaded, reporter, &progress); });
     ReadingTable &table = session_.cds1;
     if (dataFileFormatFor(path) == DataFileFormat::Datapacket) {
@@ -92,9 +100,11 @@ void DataFileCommands::openData(FileDialogRequest &dialog) {
                     for (std::size_t row = first; row < first + count; ++row)
                       table.appendRow(loaded.row(row));
                   });
+      added = table.rowCount() - before;
     }
   });
   reporter.showAll(dialogs_);
+  return added;
 }
 
 // The dialog's choice, kept as the name it offers next time; nothing when cancelled.
@@ -116,8 +126,15 @@ void DataFileCommands::saveStoreData(FileDialogRequest &dialog) {
   const auto chosen = choose(dialog);
   if (!chosen) return;
   CollectingReporter reporter;
-  SaveTableToFile(session_.cds1, chosen->toStdString(), reporter);
+  if (SaveTableToFile(session_.cds1, chosen->toStdString(), reporter)) session_.tableSaved();
   reporter.showAll(dialogs_);
+}
+
+bool DataFileCommands::saveOtherTable(const ReadingTable &table, const QString &path) {
+  CollectingReporter reporter;
+  const bool saved = SaveTableToFile(table, path.toStdString(), reporter);
+  reporter.showAll(dialogs_);
+  return saved;
 }
 
 }  // namespace vexal

@@ -5,12 +5,14 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstddef>
 #include <optional>
 
 namespace vexal {
 
 class Dialogs;
 class MeterSession;
+class ReadingTable;
 struct FileDialogRequest;
 
 class DataFileCommands {
@@ -25,11 +27,16 @@ class DataFileCommands {
   // Open Data: a text file's rows are added, an XML file replaces the table; with a progress
   // box (a cancel leaves the table as it was).
   void openData(FileDialogRequest &dialog);
+  // Open Data of a file already chosen; returns the rows a text file added.
+  std::size_t openFile(const QString &path);
   // The stored-data row's open: as Open Data, but the grid follows every row as it is read.
   void openStoreData(FileDialogRequest &dialog);
   // The stored-data row's save: as Save Data, but the dialog offers the name it was last
   // given.
   void saveStoreData(FileDialogRequest &dialog);
+  // Writes a table other than the session's (readings kept elsewhere) to `path`, with the
+  // same boxes as Save Data; true when written.
+  bool saveOtherTable(const ReadingTable &table, const QString &path);
 
  private:
   std::optional<QString> choose(FileDialogRequest &dialog);

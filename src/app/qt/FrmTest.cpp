@@ -23,6 +23,7 @@
 #include "app/qt/DataFileCommands.h"
 #include "app/qt/FrmTestLayout.h"
 #include "app/qt/HelpWindow.h"
+#include "app/qt/LimitNotice.h"
 #include "app/qt/PanelButton.h"
 #include "app/qt/QtSessionTimer.h"
 #include "common/qt/ErrorBox.h"
@@ -160,6 +161,7 @@ void TFrmTest::createControls(QWidget *surface) {
   DBGrid1 = placed(new ReadingGrid(surface), "DBGrid1");
   DBGrid1->setFont(arial(11));
   DBGrid1->setHeaderFont(arial(12));
+  limitNotice_ = new LimitNotice(DBGrid1);
 
   SetFeature = placed(new QPushButton(QStringLiteral("SetFeature"), surface), "SetFeature");
 
@@ -417,7 +419,8 @@ void TFrmTest::FormCreate() {
 }
 
 void TFrmTest::closeEvent(QCloseEvent *event) {
-  // Closing is always allowed and asks nothing; unsaved readings are gone.
+  // Closing is always allowed and asks nothing; unsaved readings stay in the journal of
+  // this run (see JournalKeeper), which the next start offers.
   event->accept();
 }
 
@@ -433,6 +436,7 @@ void TFrmTest::miExitClick() {
 
 void TFrmTest::setLimit(RecordLimit limit) {
   session_->recorder.setLimit(limit);
+  limitNotice_->follow(session_->recorder);
   const std::pair<RecordLimit, QAction *> items[] = {
       {RecordLimit::k1000, set1k},     {RecordLimit::k5000, set5k},
       {RecordLimit::k10000, set10k},   {RecordLimit::k50000, set50k},
@@ -467,7 +471,8 @@ void TFrmTest::ClearRClick() {
       dialogs_->messageBox({QStringLiteral("Confirm"), QString::fromLatin1(kDeleteQuestion),
                             BoxIcon::Question, BoxButtons::YesNo});
   if (answer != BoxAnswer::Yes) return;
-  session_->recorder.ClearData();
+  session_->ClearData();
+  limitNotice_->follow(session_->recorder);
 }
 
 // A text that does not convert reaches the error box through the handler's guard.
@@ -492,8 +497,9 @@ bool TFrmTest::eventFilter(QObject *watched, QEvent *event) {
 
 // --- What the session tells ---------------------------------------------------------------
 
-void TFrmTest::frameDecoded(const ReportOutcome &) {
+void TFrmTest::frameDecoded(const ReportOutcome &outcome) {
   Panel4->update();
+  limitNotice_->frameDecoded(outcome, session_->recorder);
 }
 
 void TFrmTest::errorRaised(const std::string &message) {

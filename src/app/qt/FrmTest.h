@@ -34,6 +34,7 @@ namespace vexal {
 class PanelButton;
 class PanelView;
 class DataFileCommands;
+class LimitNotice;
 class ReportFlows;
 class ReadingGrid;
 class ReadingGridModel;
@@ -119,6 +120,7 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   QToolButton *SpeedButton9;
   QToolButton *SpeedButton7;
   ReadingGrid *DBGrid1;
+  LimitNotice *limitNotice_;  // over the grid while the record limit stops recording
   TrendChart *Chtshow;
   QPushButton *SetFeature;
   ReadingGrid *DBGrid2;

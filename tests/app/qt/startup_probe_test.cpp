@@ -2,9 +2,11 @@
 // reports when the first frame of the window was shown and then ends the program.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -13,6 +15,9 @@ TEST(StartupProbe, MainWindowIsShownSoonAfterStart) {
   if (!QFileInfo::exists(program)) GTEST_SKIP() << "vexal is not built";
   QProcess vexal;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  // The program's journal goes to a folder of the test's own.
+  QTemporaryDir stateHome;
+  env.insert("XDG_STATE_HOME", stateHome.path());
   env.insert("QT_QPA_PLATFORM", "offscreen");
   env.insert("VEXAL_STARTUP_PROBE", "1");
   vexal.setProcessEnvironment(env);
@@ -29,6 +34,12 @@ TEST(StartupProbe, MainWindowIsShownSoonAfterStart) {
   std::printf("vexal showed its window %d ms after the process started\n", ms);
   // The aim is half a second on a quiet machine; this bound only catches a hang at start.
   EXPECT_LT(ms, 5000);
+
+  // The run kept a journal and, ending normally with nothing recorded, removed it.
+  const QDir journals(stateHome.filePath("vexal/journal"));
+  EXPECT_TRUE(journals.exists());
+  EXPECT_TRUE(journals.entryList(QDir::Files | QDir::Hidden).isEmpty())
+      << journals.entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
 }
 
 }  // namespace
