@@ -17,11 +17,14 @@ std::string reason(int err) {
 
 // Whether the start of an existing file fits the format: the same header, or for jsonl
 // an object on the first line.
-bool holdsFormat(int fd, LogFormat format) {
+bool holdsFormat(const std::string &path, LogFormat format) {
   const std::string start = logFileStart(format);
   const std::size_t want = start.empty() ? 1 : start.size();
   std::string head(want, '\0');
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
   const ssize_t n = ::pread(fd, head.data(), want, 0);
+  ::close(fd);
   if (n < 0 || static_cast<std::size_t>(n) != want) return false;
   return start.empty() ? head[0] == '{' : head == start;
 }
@@ -51,7 +54,7 @@ std::unique_ptr<LogFile> LogFile::open(const std::string &path, LogFormat format
   ::fstat(fd, &st);
   const bool regular = S_ISREG(st.st_mode);
   const std::uint64_t size = regular ? static_cast<std::uint64_t>(st.st_size) : 0;
-  if (append && size > 0 && !holdsFormat(fd, format)) {
+  if (append && size > 0 && !holdsFormat(path, format)) {
     ::close(fd);
     why = "'" + path + "' does not start as a file of this --format does; it is left as it is";
     return nullptr;
