@@ -8,11 +8,6 @@
 
 namespace vexal {
 
-namespace {
-// The longest single wait: timers and hand-overs never wait longer than this for a turn.
-constexpr long long kSliceMs = 20;
-}  // namespace
-
 LinkLoop::LinkLoop() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 LinkLoop::~LinkLoop() {
@@ -52,7 +47,8 @@ void LinkLoop::runOnce(Clock::time_point until) {
   std::vector<pollfd> fds = {{wakeFd_, POLLIN, 0},
                              {controller_ ? controller_->ChangeNoticeFd() : -1, POLLIN, 0}};
   for (const Watched &w : watched_) fds.push_back({w.fd, POLLIN, 0});
-  poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(left.count(), 0, kSliceMs)));
+  poll(fds.data(), fds.size(),
+       static_cast<int>(std::clamp<long long>(left.count(), 0, longestWait_.count())));
   if (fds[0].revents & POLLIN) {
     std::uint64_t count;
     [[maybe_unused]] ssize_t n = read(wakeFd_, &count, sizeof count);

@@ -39,6 +39,11 @@ class LinkLoop {
   void stopWatchdog() { watchdogDue_.reset(); }
   bool watchdogRunning() const { return watchdogDue_.has_value(); }
 
+  // The longest single wait for something to happen (default 20 ms): `done` of runUntil is
+  // looked at least this often. A program that waits only for its descriptors and timers
+  // sets it longer, so that it does not wake for nothing.
+  void setLongestWait(std::chrono::milliseconds wait) { longestWait_ = wait; }
+
   // Runs the loop until `done` holds or `timeout` passes; returns whether it held.
   bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout);
   void runFor(std::chrono::milliseconds duration);
@@ -51,6 +56,7 @@ class LinkLoop {
 
   THidDeviceController *controller_ = nullptr;
   int wakeFd_ = -1;
+  std::chrono::milliseconds longestWait_{20};
   std::optional<Clock::time_point> watchdogDue_;
   std::function<void()> onWatchdog_;
   std::optional<Clock::time_point> tickDue_;

@@ -275,11 +275,12 @@ class LogOnHidraw : public SimTest {
 };
 
 // The meter sends a frame every 700 ms, slower than the link's 500 ms hold after each decoded
-// frame, so while the cable is plugged in and read no frame is missed.
+// frame, so while the cable is plugged in and read no frame is missed. The cable reports every
+// 20 ms: five readers on the guest's one emulated processor keep up with that.
 TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
   guard_ = std::make_unique<HangGuard>(std::chrono::seconds(120));
-  SimProcess &sim =
-      startSim({"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "700"});
+  SimProcess &sim = startSim(
+      {"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "700", "--poll-ms", "20"});
   ASSERT_TRUE(sim.started());
   // Several loggers at once read the same cable, each hidraw reader getting every report.
   Logger tsv(path("run.tsv"), {});
@@ -394,6 +395,20 @@ TEST_F(LogOnHidraw, RefusesAnExistingFileAndAppendsWithoutASecondHeader) {
   EXPECT_TRUE(appendTableText(after, table).ok);
   EXPECT_EQ(table.rowCount(), 5u) << "one header, 2 + 3 rows";
   EXPECT_EQ(table.no(2), 1) << "a new run numbers from 1 again";
+}
+
+TEST_F(LogOnHidraw, TheRecordLimitIsToldOnceAndTheRunGoesOn) {
+  SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "700"});
+  ASSERT_TRUE(sim.started());
+  Logger limited(path("limited.jsonl"), {"--format", "jsonl", "--limit", "2", "--duration", "5"});
+  EXPECT_EQ(limited.wait(20s), 0) << limited.errors();
+  std::string trouble;
+  EXPECT_EQ(jsonlRows(limited.file(), trouble).size(), 2u) << trouble;
+  EXPECT_EQ(limited.errors(),
+            "vexal-log: the record limit of 2 readings is reached: readings are no longer "
+            "recorded (--limit N raises it)\n")
+      << "one line, however many readings the limit refused";
+  EXPECT_GE(sim.framesSent().size(), 5u) << "the meter went on sending";
 }
 
 TEST_F(LogOnHidraw, AUserWhoMayNotReadTheCableIsToldAboutTheUdevRule) {

@@ -41,6 +41,8 @@ int LogRun::run() {
   SessionObserver &observer = *this;
   session_->setObserver(&observer);
   loop_.attach(session_->HidCtl());
+  // Everything the logger waits for wakes the loop: reports, notices, signals, timers.
+  loop_.setLongestWait(std::chrono::milliseconds(1000));
   loop_.setWatchdogHandler([this] { session_->Timer2Timer(); });
   loop_.setTickHandler([this] { tick(); });
   loop_.watch(signalFd_, [this] {
