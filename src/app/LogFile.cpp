@@ -71,6 +71,7 @@ std::unique_ptr<LogFile> LogFile::open(const std::string &path, LogFormat format
 }
 
 LogFile::~LogFile() {
+  stopFlusher();
   if (fd_ > 1) ::close(fd_);
 }
 
@@ -99,14 +100,53 @@ bool LogFile::writeRow(const TableRowView &row) {
 }
 
 bool LogFile::sync() {
-  if (!regular_ || !unsynced_) return true;
+  if (!regular_) return true;
   unsynced_ = false;
   if (::fdatasync(fd_) == 0) return true;
   error_ = reason(errno);
   return false;
 }
 
+bool LogFile::syncInBackground() {
+  if (const int err = flushErrno_.load()) {
+    error_ = reason(err);
+    return false;
+  }
+  if (!regular_ || !unsynced_) return true;
+  unsynced_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flushWanted_ = true;
+  }
+  if (!flusher_.joinable()) flusher_ = std::thread([this] { flushLoop(); });
+  wake_.notify_one();
+  return true;
+}
+
+void LogFile::flushLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return flushWanted_ || flusherStopping_; });
+    if (flusherStopping_) return;
+    flushWanted_ = false;
+    lock.unlock();
+    if (::fdatasync(fd_) != 0) flushErrno_.store(errno);
+    lock.lock();
+  }
+}
+
+void LogFile::stopFlusher() {
+  if (!flusher_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    flusherStopping_ = true;
+  }
+  wake_.notify_one();
+  flusher_.join();
+}
+
 bool LogFile::close() {
+  stopFlusher();
   if (fd_ <= 1) return true;
   const bool synced = sync();
   const int rc = ::close(fd_);

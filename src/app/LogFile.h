@@ -4,10 +4,14 @@
 // continued when asked to append (without a second header). A write that fails part-way is
 // taken back, so the file never ends in half a line.
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "app/LogFormat.h"
 #include "record/ReadingTable.h"
@@ -30,6 +34,9 @@ class LogFile {
   bool writeRow(const TableRowView &row);
   // Hands what was written to the disk (a regular file only); false when that failed.
   bool sync();
+  // The same off the calling thread, which never waits for the disk: a thread of the file's
+  // own hands it over soon. False when an earlier hand-over failed (`error()` says why).
+  bool syncInBackground();
   // Closes the file; false when the last writes failed.
   bool close();
 
@@ -49,6 +56,16 @@ class LogFile {
   std::uint64_t rows_ = 0;
   bool unsynced_ = false;
   std::string error_;
+
+  // The background hand-over.
+  void flushLoop();
+  void stopFlusher();
+  std::thread flusher_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool flushWanted_ = false;
+  bool flusherStopping_ = false;
+  std::atomic<int> flushErrno_{0};
 };
 
 }  // namespace vexal

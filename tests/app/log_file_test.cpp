@@ -103,8 +103,13 @@ TEST_F(LogFileTest, ANewFileGetsItsHeaderAndEachRowAsItIsWritten) {
   EXPECT_EQ(readFile(p), kTsvHeader + logLine(LogFormat::Tsv, reading()))
       << "each row reaches the file as it is written, not at the end";
   EXPECT_TRUE(file->sync());
-  EXPECT_EQ(file->rowsWritten(), 1u);
-  EXPECT_TRUE(file->close());
+  ASSERT_TRUE(file->writeRow(reading()));
+  EXPECT_TRUE(file->syncInBackground()) << file->error();
+  EXPECT_TRUE(file->syncInBackground()) << "nothing new: nothing to do";
+  EXPECT_EQ(file->rowsWritten(), 2u);
+  EXPECT_TRUE(file->close()) << "the background hand-over ends with the file";
+  EXPECT_EQ(readFile(p),
+            kTsvHeader + logLine(LogFormat::Tsv, reading()) + logLine(LogFormat::Tsv, reading()));
 }
 
 TEST_F(LogFileTest, AnExistingFileIsRefusedOrContinuedWithoutASecondHeader) {

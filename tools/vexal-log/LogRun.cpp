@@ -106,7 +106,7 @@ void LogRun::connect() {
 
 void LogRun::tick() {
   session_->SampInterTimeTimer();
-  if (!file_.sync()) {
+  if (!file_.syncInBackground()) {
     warn("vexal-log: cannot write '" + options_.out + "': " + file_.error());
     end(1);
   }
