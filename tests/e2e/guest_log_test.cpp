@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iostream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -347,6 +348,9 @@ TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
     EXPECT_EQ(o.logger.errors(), "") << "nothing on stderr but warnings and errors";
     for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i].no, int(i + 1));
     const auto shown = shownWhilePlugged(events, o.ended);
+    std::cout << o.name << ": " << rows.size() << " rows; the meter showed " << shown[0].size()
+              << " + " << shown[1].size() << " + " << shown[2].size()
+              << " readings in its three plug-ins\n";
     EXPECT_TRUE(matchesPlugIns(rows, shown))
         << "file:" << describe(rows) << describePeriods(shown) << "\nsim:" << eventLines(events);
   }
@@ -368,6 +372,9 @@ TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
   EXPECT_EQ(trouble, "");
   EXPECT_EQ(killedRows.size() + 1, splitLines(killedBytes).size()) << "every line a row";
   const auto untilKill = shownWhilePlugged(events, killedAt);
+  std::cout << "killed with SIGKILL: " << killedRows.size() << " rows, " << killedBytes.size()
+            << " bytes, all read back by Open Data's reader; the meter had shown "
+            << untilKill[0].size() << " + " << untilKill[1].size() << " readings by then\n";
   ASSERT_EQ(untilKill.size(), 2u);
   EXPECT_TRUE(matchesPlugIns(killedRows, untilKill))
       << "file:" << describe(killedRows) << describePeriods(untilKill);
