@@ -62,20 +62,24 @@ std::pair<std::size_t, std::size_t> ReportDocument::detailsOnPage(int number) co
   return {first, std::min(number == 1 ? onFirst : perPage, all - first)};
 }
 
-std::vector<std::string> ReportDocument::detailTexts(std::size_t detail) const {
+std::vector<std::string> detailTexts(const ReportLayout &layout, const TableRowView &row) {
   std::vector<std::string> texts;
-  const ReportBand *band = layout_.band(BandKind::Detail);
+  const ReportBand *band = layout.band(BandKind::Detail);
   if (!band) return texts;
-  if (details_) {
-    if (detail < details_->count && details_->texts) texts = details_->texts(detail);
-    return texts;
-  }
-  const bool hasRow = rows_ && detail < rows_->rowCount();
-  const TableRowView row = hasRow ? rows_->view(detail) : TableRowView{};
   for (const ReportElement &e : band->elements)
     if (e.kind == ReportElementKind::DataField)
-      texts.push_back(hasRow && e.field ? displayText(row, *e.field) : std::string());
+      texts.push_back(e.field ? displayText(row, *e.field) : std::string());
   return texts;
+}
+
+std::vector<std::string> ReportDocument::detailTexts(std::size_t detail) const {
+  if (details_) {
+    if (detail < details_->count && details_->texts) return details_->texts(detail);
+    return {};
+  }
+  const bool hasRow = rows_ && detail < rows_->rowCount();
+  // A detail without a row prints its fields empty, as a row without values does.
+  return vexal::detailTexts(layout_, hasRow ? rows_->view(detail) : TableRowView{});
 }
 
 // The summary follows the last detail on its page when there is room above the footer.

@@ -98,5 +98,8 @@ class Report {
 // A field's display text: numbers in decimal, the time of day as the grid shows it, texts
 // from code page 936 to UTF-8; nothing for a field without value.
 std::string displayText(const TableRowView &row, Field field);
+// The data-field texts of one row in the detail band of `layout`, in the band's element
+// order (what a report prints, and exports as a CSV line, for that row).
+std::vector<std::string> detailTexts(const ReportLayout &layout, const TableRowView &row);
 
 }  // namespace vexal

@@ -183,6 +183,16 @@ std::string csvField(std::string_view text) {
   return out;
 }
 
+std::string csvLine(const std::vector<std::string> &fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    line += csvField(fields[i]);
+  }
+  line += "\r\n";
+  return line;
+}
+
 std::string htmlEscaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -212,14 +222,8 @@ std::string htmlEscaped(std::string_view text) {
 
 void writeReportCsv(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress) {
   BlockWriter w(sink);
-  w.put("\xEF\xBB\xBF");
-  auto putLine = [&w](const std::vector<std::string> &fields) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (i > 0) w.put(',');
-      w.put(csvField(fields[i]));
-    }
-    w.put("\r\n");
-  };
+  w.put(kCsvByteOrderMark);
+  auto putLine = [&w](const std::vector<std::string> &fields) { w.put(csvLine(fields)); };
   putLine(doc.layout().columnTitles());
   const std::size_t total = doc.detailCount();
   for (std::size_t d = 0; d < total; ++d) {

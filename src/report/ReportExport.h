@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "record/ByteSink.h"
 #include "report/ReportDocument.h"
@@ -42,6 +43,10 @@ class EExportName : public std::runtime_error {
 
 // RFC 4180: quoted when it holds a comma, a quote or a line break; quotes doubled.
 std::string csvField(std::string_view text);
+// One CSV line: the fields quoted as needed, separated by commas, CR LF at the end.
+std::string csvLine(const std::vector<std::string> &fields);
+// What a CSV file starts with, for spreadsheet programs: the UTF-8 byte-order mark.
+inline constexpr std::string_view kCsvByteOrderMark = "\xEF\xBB\xBF";
 std::string htmlEscaped(std::string_view text);
 
 void writeReportCsv(const ReportDocument &doc, ByteSink &sink, const ExportProgress &progress = {});

@@ -35,7 +35,10 @@ bool startsWith(const std::string &s, const std::string &prefix) {
 
 class RealHidTest : public SimTest {
  protected:
-  void closeProgram() override { controller_.reset(); }
+  void closeProgram() override {
+    loop_.detach();
+    controller_.reset();
+  }
   THidDeviceController &startController() {
     platform_ = std::make_shared<HidPlatformLinux>();
     controller_ = std::make_unique<THidDeviceController>(platform_);

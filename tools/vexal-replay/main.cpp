@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -24,6 +23,7 @@
 #include "ReplayReport.h"
 #endif
 #include "app/MeterSession.h"
+#include "app/RecordingOptions.h"
 #include "link/CaptureFormat.h"
 #include "link/InputEcho.h"
 #include "record/FileDescriptor.h"
@@ -49,10 +49,7 @@ const char kUsage[] =
     "degrees Celsius) go with it.\n";
 
 struct Options {
-  std::optional<std::string> decimal;
-  bool noRepeat = false;
-  std::optional<std::string> sampling;
-  std::optional<std::int32_t> limit;
+  RecordingOptions recording;
   std::vector<std::string> opens;
   std::optional<std::string> out;
   std::optional<std::string> report;
@@ -68,11 +65,6 @@ struct VirtualClock : Clock {
   std::uint64_t now = 0;
   std::int32_t timeOfDayMs() override { return static_cast<std::int32_t>(now % kMsPerDay); }
 };
-
-bool parseInt32(const std::string &text, std::int32_t &value) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && !text.empty();
-}
 
 // --analysis replaces the table on standard output and goes with no other output there.
 bool analysisOptionsFit(const Options &o) {
@@ -111,7 +103,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       std::cerr << "vexal-replay: unexpected argument '" << echoInput(arg) << "'\n";
       return std::nullopt;
     } else if (arg == "--no-repeat") {
-      o.noRepeat = true;
+      o.recording.noRepeat = true;
     } else if (arg == "--panel") {
       o.panel = true;
     } else if (arg == "--analysis") {
@@ -124,9 +116,9 @@ std::optional<Options> parseOptions(int argc, char **argv) {
         return std::nullopt;
       }
       if (arg == "--decimal")
-        o.decimal = v;
+        o.recording.decimal = v;
       else if (arg == "--sampling")
-        o.sampling = v;
+        o.recording.sampling = v;
       else if (arg == "--open")
         o.opens.push_back(v);
       else if (arg == "--out")
@@ -151,7 +143,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
           std::cerr << "vexal-replay: --limit '" << echoInput(v) << "' is not a whole number\n";
           return std::nullopt;
         }
-        o.limit = n;
+        o.recording.limit = n;
       }
     } else if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
@@ -181,33 +173,11 @@ std::optional<Options> parseOptions(int argc, char **argv) {
   }
 #endif
   if (!analysisOptionsFit(o)) return std::nullopt;
-  if (o.decimal && o.decimal->size() > 9) {
+  if (o.recording.decimal && o.recording.decimal->size() > kMaxDecimalBytes) {
     std::cerr << "vexal-replay: --decimal takes at most 9 bytes\n";
     return std::nullopt;
   }
   return o;
-}
-
-// Sets the recording tool bar and the decimal separator as the options say; the rest is the
-// program's start-up state.
-bool applyOptions(const Options &o, MeterSession &session) {
-  session.decoder.setDecimalSeparator(o.decimal ? *o.decimal : localeDecimalSeparator());
-  if (o.noRepeat) session.recorder.setRepeatSet(false);
-  if (o.sampling) {
-    // The box holds N as at start-up, with the countdown at 0: the first reading is
-    // recorded at once and sets the countdown to N.
-    try {
-      intervalFromText(*o.sampling);
-    } catch (const EConvertError &) {
-      std::cerr << "vexal-replay: --sampling: '" << echoInput(*o.sampling)
-                << "' is not a valid integer value\n";
-      return false;
-    }
-    session.recorder.setRecordSITimeText(*o.sampling);
-    session.recorder.setRecordSI(true);
-  }
-  if (o.limit) session.recorder.MaxRecords = *o.limit;
-  return true;
 }
 
 class Replay {
@@ -294,7 +264,10 @@ int replayMain(int argc, char **argv) {
 
   VirtualClock clock;
   MeterSession session(clock);
-  if (!applyOptions(*options, session)) return kExitUsage;
+  if (auto wrong = applyRecordingOptions(options->recording, session)) {
+    std::cerr << "vexal-replay: " << *wrong << "\n";
+    return kExitUsage;
+  }
   for (const std::string &path : options->opens)
     if (!openDataFile(path, session.cds1)) return kExitFailed;
 

@@ -1,0 +1,160 @@
+// vexal-log: records the meter without a window. Finds the cable as "Connect" does, records
+// under the window's rules and writes each recorded row to FILE as it is recorded.
+//
+//   vexal-log [--no-repeat] [--sampling N] [--limit N] [--decimal SEP]
+//             [--format tsv|csv|jsonl] [--duration S] [--count N] [--append] --out FILE|-
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "LogRun.h"
+#include "common/ConvertError.h"
+#include "link/InputEcho.h"
+#include "record/Recorder.h"
+
+namespace {
+
+using namespace vexal;
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: vexal-log [--no-repeat] [--sampling N] [--limit N] [--decimal SEP]\n"
+    "                 [--format tsv|csv|jsonl] [--duration S] [--count N] [--append]\n"
+    "                 --out FILE|-\n"
+    "Records the meter on its cable without a window and writes each recorded reading to\n"
+    "FILE as it is recorded ('-' for standard output). An existing FILE is only continued\n"
+    "with --append. Ends at Ctrl+C or SIGTERM, after S seconds or after N readings.\n";
+
+int gSignalWrite = -1;
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] ssize_t n = ::write(gSignalWrite, &byte, 1);
+}
+
+// SIGINT and SIGTERM make the pipe's read end readable; the run then ends with the file
+// complete. Returns the read end, or -1.
+int catchEndSignals() {
+  int fds[2];
+  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return -1;
+  gSignalWrite = fds[1];
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  action.sa_flags = SA_RESTART;
+  ::sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  // A reader that goes away is a failed write, told as such, not a silent death.
+  ::signal(SIGPIPE, SIG_IGN);
+  return fds[0];
+}
+
+std::optional<std::uint64_t> positiveCount(const std::string &text) {
+  std::uint64_t n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty() || n == 0)
+    return std::nullopt;
+  return n;
+}
+
+// Seconds, whole or with a fraction, more than 0.
+std::optional<std::chrono::milliseconds> positiveSeconds(const std::string &text) {
+  double s = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), s);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !(s > 0) || s > 1e9)
+    return std::nullopt;
+  return std::chrono::milliseconds(static_cast<long long>(std::ceil(s * 1000)));
+}
+
+// Says what is wrong and gives nothing when the arguments do not make a run.
+std::optional<LogOptions> parseOptions(int argc, char **argv) {
+  LogOptions o;
+  bool haveOut = false;
+  auto fail = [](const std::string &why) -> std::optional<LogOptions> {
+    std::cerr << "vexal-log: " << why << "\n";
+    return std::nullopt;
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--no-repeat") {
+      o.recording.noRepeat = true;
+    } else if (arg == "--append") {
+      o.append = true;
+    } else if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if (arg == "--decimal" || arg == "--sampling" || arg == "--limit" || arg == "--format" ||
+               arg == "--duration" || arg == "--count" || arg == "--out") {
+      if (i + 1 >= argc) return fail(arg + " needs a value");
+      const std::string v = argv[++i];
+      const std::string echoed = "'" + echoInput(v) + "'";
+      if (arg == "--decimal") {
+        if (v.size() > kMaxDecimalBytes) return fail("--decimal takes at most 9 bytes");
+        o.recording.decimal = v;
+      } else if (arg == "--sampling") {
+        try {
+          intervalFromText(v);
+        } catch (const EConvertError &) {
+          return fail("--sampling: " + echoed + " is not a valid integer value");
+        }
+        o.recording.sampling = v;
+      } else if (arg == "--limit") {
+        std::int32_t n;
+        if (!parseInt32(v, n)) return fail("--limit " + echoed + " is not a whole number");
+        o.recording.limit = n;
+      } else if (arg == "--format") {
+        const auto format = logFormatNamed(v);
+        if (!format) return fail("--format " + echoed + ": tsv, csv or jsonl");
+        o.format = *format;
+      } else if (arg == "--duration") {
+        o.duration = positiveSeconds(v);
+        if (!o.duration) return fail("--duration " + echoed + " is not a number of seconds");
+      } else if (arg == "--count") {
+        o.count = positiveCount(v);
+        if (!o.count) return fail("--count " + echoed + " is not a whole number above 0");
+      } else {
+        o.out = v;
+        haveOut = true;
+      }
+    } else {
+      return fail("unexpected argument '" + echoInput(arg) + "'");
+    }
+  }
+  if (!haveOut || o.out.empty()) return fail("--out FILE is needed ('-' for standard output)");
+  return o;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  const std::optional<LogOptions> options = parseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  // The file comes first: a name that cannot be used is told before anything else happens.
+  std::string why;
+  std::unique_ptr<LogFile> file =
+      LogFile::open(options->out, options->format, options->append, why);
+  if (!file) {
+    std::cerr << "vexal-log: " << why << "\n";
+    return kExitFailed;
+  }
+  const int signalFd = catchEndSignals();
+  if (signalFd < 0) {
+    std::cerr << "vexal-log: " << std::strerror(errno) << "\n";
+    return kExitFailed;
+  }
+  LogRun run(*options, *file, signalFd);
+  return run.run();
+}
