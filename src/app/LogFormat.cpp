@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/JsonText.h"
 #include "common/TextEncoding.h"
 #include "record/TableTextFile.h"
 #include "record/TimeOfDay.h"
@@ -26,7 +27,7 @@ std::string jsonLine(const TableRowView &row) {
   std::string line = "{\"no\":";
   line += row.no ? std::to_string(*row.no) : "null";
   line += ",\"time\":";
-  line += row.timeMs ? jsonString(timeWithMilliseconds(*row.timeMs)) : "null";
+  line += row.timeMs ? jsonString(formatTimeWithMilliseconds(*row.timeMs)) : "null";
   line += ",\"value\":" + jsonText(row.value);
   line += ",\"unit\":" + jsonText(row.unit);
   line += ",\"function\":" + jsonText(row.vRange);
@@ -66,33 +67,6 @@ std::string logLine(LogFormat format, const TableRowView &row) {
       return jsonLine(row);
   }
   return {};
-}
-
-std::string timeWithMilliseconds(std::int32_t ms) {
-  const std::int32_t t = ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", t / 3'600'000, t / 60'000 % 60,
-                t / 1000 % 60, t % 1000);
-  return text;
-}
-
-std::string jsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  out += '"';
-  return out;
 }
 
 }  // namespace vexal

@@ -27,11 +27,4 @@ std::string logFileStart(LogFormat format);
 // One row's line, line end included.
 std::string logLine(LogFormat format, const TableRowView &row);
 
-// A time of day as "hh:mm:ss.zzz".
-std::string timeWithMilliseconds(std::int32_t ms);
-
-// `utf8` as a JSON string, quotes included: quote, backslash and control characters
-// escaped.
-std::string jsonString(std::string_view utf8);
-
 }  // namespace vexal

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace vexal {
@@ -163,6 +164,14 @@ std::int32_t SystemClock::timeOfDayMs() {
   auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
   return ((local.tm_hour * 60 + local.tm_min) * 60 + local.tm_sec) * 1000 +
          static_cast<std::int32_t>(ms);
+}
+
+std::string formatTimeWithMilliseconds(std::int32_t ms) {
+  const std::int32_t t = ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", t / 3'600'000, t / 60'000 % 60,
+                t / 1000 % 60, t % 1000);
+  return text;
 }
 
 }  // namespace vexal

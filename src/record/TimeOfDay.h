@@ -17,6 +17,8 @@ const std::string &longTimeFormat();
 
 // `ms` in the locale's long time format (no milliseconds, no time zone).
 std::string formatLongTime(std::int32_t ms);
+// `ms` as "hh:mm:ss.zzz", whatever the locale (machine-read output, reports).
+std::string formatTimeWithMilliseconds(std::int32_t ms);
 // The same into a caller's buffer: returns the length written (hot path of file writing).
 std::size_t formatLongTime(std::int32_t ms, char *out, std::size_t capacity);
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/Cp936.h"
+#include "record/TimeOfDay.h"
 
 namespace vexal {
 
@@ -98,7 +99,7 @@ ReportBand pageHeader() {
 std::string runLine(const InsulationRun &run) {
   auto utf8 = [](const std::optional<std::string> &t) { return t ? cp936ToUtf8(*t) : ""; };
   return "Run " + std::to_string(run.number) + ":  " + utf8(run.function) + "   " + utf8(run.mode) +
-         "   started " + formatStartTime(run.startMs) + "   lasting " +
+         "   started " + formatTimeWithMilliseconds(run.startMs) + "   lasting " +
          formatElapsed(run.durationMs) + "   " + std::to_string(run.rows) + " readings";
 }
 
@@ -224,13 +225,6 @@ std::string formatElapsed(std::int64_t ms) {
   char text[32];
   std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
                 static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
-  return text;
-}
-
-std::string formatStartTime(std::int32_t ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", ms / 3'600'000, ms / 60'000 % 60,
-                ms / 1000 % 60, ms % 1000);
   return text;
 }
 

@@ -17,8 +17,6 @@ namespace vexal {
 std::string formatOhms(double ohms);
 // A duration in seconds as minutes and seconds: "0:30.0", "10:00.0".
 std::string formatElapsed(std::int64_t ms);
-// Time of day with milliseconds: "hh:mm:ss.zzz".
-std::string formatStartTime(std::int32_t ms);
 
 // How a result reads: neutral, good, a warning or bad (the window colours it).
 enum class ResultTone { Neutral, Good, Warning, Bad };

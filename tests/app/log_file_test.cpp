@@ -12,7 +12,9 @@
 
 #include "app/LogFile.h"
 #include "app/LogFormat.h"
+#include "common/JsonText.h"
 #include "record/ReadingTable.h"
+#include "record/TimeOfDay.h"
 
 namespace vexal {
 namespace {
@@ -73,9 +75,9 @@ TEST(LogFormat, NamesTimesAndJsonStrings) {
   EXPECT_EQ(logFormatNamed("jsonl"), LogFormat::Jsonl);
   EXPECT_FALSE(logFormatNamed("TSV"));
   EXPECT_FALSE(logFormatNamed("json"));
-  EXPECT_EQ(timeWithMilliseconds(0), "00:00:00.000");
-  EXPECT_EQ(timeWithMilliseconds(86'399'999), "23:59:59.999");
-  EXPECT_EQ(jsonString("a\"b\\c\td\x01\x7f"), "\"a\\\"b\\\\c\\u0009d\\u0001\\u007f\"");
+  EXPECT_EQ(formatTimeWithMilliseconds(0), "00:00:00.000");
+  EXPECT_EQ(formatTimeWithMilliseconds(86'399'999), "23:59:59.999");
+  EXPECT_EQ(jsonString("a\"b\\c\td\x01\x7f"), "\"a\\\"b\\\\c\\u0009d\\u0001\x7f\"");
   EXPECT_EQ(jsonString(kGOhmUtf8), "\"" + kGOhmUtf8 + "\"") << "UTF-8 passes as it is";
 }
 

@@ -1,7 +1,7 @@
 #include "PanelJson.h"
 
-#include "JsonText.h"
 #include "common/Cp936.h"
+#include "common/JsonText.h"
 
 namespace vexal {
 

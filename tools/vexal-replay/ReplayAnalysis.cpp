@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "JsonText.h"
 #include "ReplayFiles.h"
 #include "analysis/InsulationAssessment.h"
 #include "common/Cp936.h"
+#include "common/JsonText.h"
 #include "record/TimeOfDay.h"
 
 namespace vexal {
@@ -68,13 +68,6 @@ void appendSeconds(std::string &out, std::int64_t ms) {
   out += static_cast<char>('0' + frac % 10);
 }
 
-std::string clockText(std::int32_t ms) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", ms / 3'600'000, ms / 60'000 % 60,
-                ms / 1000 % 60, ms % 1000);
-  return buf;
-}
-
 // Functions and modes repeat from run to run: each text is converted once.
 class Utf8Texts {
  public:
@@ -103,7 +96,7 @@ std::string runJson(const InsulationRun &run, std::optional<double> temperatureC
   appendKey(out, "mode");
   appendJsonString(out, utf8(run.mode));
   appendKey(out, "start");
-  appendJsonString(out, clockText(run.startMs));
+  appendJsonString(out, formatTimeWithMilliseconds(run.startMs));
   appendKey(out, "duration_s");
   appendSeconds(out, run.durationMs);
   appendKey(out, "rows");

@@ -17,6 +17,7 @@
 
 #include "common/Cp936.h"
 #include "record/ReadingQuantity.h"
+#include "record/TimeOfDay.h"
 #include "report/qt/ReportFlows.h"
 #include "report/qt/RunCurveChart.h"
 
@@ -260,7 +261,7 @@ void TFrmInsulation::fillRunList() {
   for (std::size_t i = 0; i < runs_.size(); ++i) {
     const InsulationRun &run = runs_[i];
     const QStringList cells = {QString::number(run.number),
-                               utf8(formatStartTime(run.startMs)),
+                               utf8(formatTimeWithMilliseconds(run.startMs)),
                                cp936(run.function),
                                cp936(run.mode),
                                utf8(formatElapsed(run.durationMs)),

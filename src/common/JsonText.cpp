@@ -1,4 +1,4 @@
-#include "JsonText.h"
+#include "common/JsonText.h"
 
 #include <cstdio>
 
@@ -20,6 +20,12 @@ void appendJsonString(std::string &out, std::string_view utf8) {
     }
   }
   out += '"';
+}
+
+std::string jsonString(std::string_view utf8) {
+  std::string out;
+  appendJsonString(out, utf8);
+  return out;
 }
 
 }  // namespace vexal
