@@ -10,21 +10,13 @@
 #include <sstream>
 #include <string>
 
+#include "support/ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status = -1;
-  std::string err;
-};
-
-std::string readFile(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vexal::test_tools::readFile;
+using vexal::test_tools::ToolRun;
 
 class LogToolTest : public ::testing::Test {
  protected:
@@ -40,10 +32,7 @@ class LogToolTest : public ::testing::Test {
     const fs::path errFile = dir / "stderr.txt";
     const std::string cmd = "cd " + dir.string() + " && timeout 5 " + std::string(VEXAL_BIN_DIR) +
                             "/vexal-log " + args + " </dev/null >/dev/null 2>" + errFile.string();
-    ToolRun run;
-    const int status = std::system(cmd.c_str());
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = readFile(errFile);
+    ToolRun run = vexal::test_tools::runShell(cmd, errFile);
     fs::remove(errFile);
     return run;
   }

@@ -10,21 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "support/ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string readFile(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vexal::test_tools::readFile;
+using vexal::test_tools::runShell;
+using vexal::test_tools::ToolRun;
 
 std::vector<std::string> linesOf(const std::string &text) {
   std::vector<std::string> lines;
@@ -50,14 +43,7 @@ class ReplayAnalysisTest : public ::testing::Test {
     const fs::path errFile = dir / "stderr.txt";
     const std::string cmd = "LC_ALL=C " + std::string(VEXAL_BIN_DIR) + "/vexal-replay " + args +
                             " </dev/null 2>" + errFile.string();
-    ToolRun run;
-    FILE *p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-    const int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = readFile(errFile);
-    return run;
+    return runShell(cmd, errFile);
   }
 
   // A text data file of the given rows (fields separated by tabs, no line end).

@@ -8,21 +8,14 @@
 #include <sstream>
 #include <string>
 
+#include "support/ToolRun.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ToolRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string readFile(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using vexal::test_tools::readFile;
+using vexal::test_tools::runShell;
+using vexal::test_tools::ToolRun;
 
 class ReplayToolTest : public ::testing::Test {
  protected:
@@ -38,13 +31,7 @@ class ReplayToolTest : public ::testing::Test {
 
   // Runs a shell command line whose standard output is read back, in the C locale.
   static ToolRun shell(const std::string &cmd) {
-    ToolRun run;
-    FILE *p = popen(("LC_ALL=C; export LC_ALL; " + cmd).c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-    int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return runShell("LC_ALL=C; export LC_ALL; " + cmd);
   }
   static std::string tool() { return std::string(VEXAL_BIN_DIR) + "/vexal-replay"; }
 
@@ -54,14 +41,7 @@ class ReplayToolTest : public ::testing::Test {
     std::ofstream(inFile, std::ios::binary) << input;
     std::string cmd = "LC_ALL=C " + std::string(VEXAL_BIN_DIR) + "/vexal-replay " + args + " <" +
                       inFile.string() + " 2>" + errFile.string();
-    ToolRun run;
-    FILE *p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
-    int status = pclose(p);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = readFile(errFile);
-    return run;
+    return runShell(cmd, errFile);
   }
 };
 
