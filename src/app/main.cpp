@@ -16,8 +16,8 @@
 #include "record/TempFileCleanup.h"
 #include "report/qt/FrmInsulation.h"
 #include "report/qt/FrmPrint.h"
-#include "report/qt/ReportFlows.h"
 #include "report/qt/FrmStore.h"
+#include "report/qt/ReportFlows.h"
 
 namespace {
 
