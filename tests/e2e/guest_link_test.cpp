@@ -330,7 +330,9 @@ TEST_F(LinkOnHidraw, ConnectWithoutTheCable) {
   EXPECT_EQ(loop_.messages, std::vector<std::string>{kCableMissingText});
   EXPECT_FALSE(link().LinkOpened());
   EXPECT_FALSE(link().USBConDown());
-  EXPECT_TRUE(link().HistoryListBox().empty());
+  ASSERT_EQ(link().HistoryListBox().size(), 1u);
+  EXPECT_EQ(link().HistoryListBox()[0].rfind("NO CABLE: no \"USB to Serial\" among the ", 0), 0u)
+      << link().HistoryListBox()[0];
 }
 
 TEST_F(LinkOnHidraw, AnUnrelatedDevicePluggedInWhileConnectedAndReadingResumes) {
