@@ -238,13 +238,14 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   void createMenus();
   void createFileDialogs();
   void connectHandlers();
+  void connectMenuHandlers();
   void giveShortcutsToWindow(QMenu *menu);
   void setLimit(RecordLimit limit);
+  void endProgram();
   void refreshLinkHistory();
   void createChart(QWidget *surface, DateTimeClock *dateClock);
   void setOuterHeight(int height);
-  template <class Handler>
-  auto guarded(Handler handler);
+  std::function<void()> guarded(void (TFrmTest::*handler)());
 
   HelpViewer helpViewer_;
   std::unique_ptr<SystemClock> ownClock_;

@@ -16,6 +16,17 @@ enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 struct MessageBoxRequest {
+  MessageBoxRequest() = default;
+  // Most boxes have no details: a constructor rather than aggregate braces, so that leaving
+  // them out is not a missing initializer.
+  MessageBoxRequest(QString title, QString text, BoxIcon icon = BoxIcon::None,
+                    BoxButtons buttons = BoxButtons::Ok, QString detailedText = {})
+      : title(std::move(title)),
+        text(std::move(text)),
+        icon(icon),
+        buttons(buttons),
+        detailedText(std::move(detailedText)) {}
+
   QString title;
   QString text;
   BoxIcon icon = BoxIcon::None;

@@ -655,5 +655,18 @@ TEST_F(FrmTestTest, ExitAndCloseEndWithoutAsking) {
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+// The window is off the screen before the program ends and frees the table.
+TEST_F(FrmTestTest, ExitHidesTheWindowAtOnce) {
+  frm->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
+  std::vector<bool> shownWhenEnding;
+  QObject::connect(frm.get(), &TFrmTest::endRequested,
+                   [&] { shownWhenEnding.push_back(frm->isVisible()); });
+  click(frm->Panel3);
+  frm->show();
+  frm->miExit->trigger();
+  EXPECT_EQ(shownWhenEnding, (std::vector<bool>{false, false}));
+}
+
 }  // namespace
 }  // namespace vexal
