@@ -399,14 +399,6 @@ TEST_F(LinkOnHidraw, UnplugMidFrameAndReplug) {
   EXPECT_EQ(values_.back(), "12.34");
 }
 
-// Index of the first event from `from` on that starts with `prefix`, or -1.
-int firstEvent(const std::vector<std::string> &events, const std::string &prefix,
-               std::size_t from) {
-  for (std::size_t i = from; i < events.size(); ++i)
-    if (startsWith(events[i], prefix)) return static_cast<int>(i);
-  return -1;
-}
-
 TEST_F(LinkOnHidraw, ReplugWhileConnectedIsReadAgainWithinASecond) {
   SimProcess &sim = startSim({"--scenario", "steady", "--period-ms", "250"});
   startVexal();

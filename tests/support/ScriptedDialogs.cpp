@@ -14,16 +14,17 @@ BoxAnswer ScriptedDialogs::messageBox(const MessageBoxRequest &request) {
 std::optional<FileChoice> ScriptedDialogs::chooseFile(const FileDialogRequest &request) {
   fileDialogs.push_back(request);
   if (fileAnswers.empty()) return std::nullopt;
-  auto answer = std::move(fileAnswers.front());
+  const bool chosen = fileAnswers.front().has_value();
+  QString path = chosen ? *fileAnswers.front() : QString();
   fileAnswers.pop_front();
   QString filter;
   if (!filterAnswers.empty()) {
     filter = std::move(filterAnswers.front());
     filterAnswers.pop_front();
   }
-  if (!answer) return std::nullopt;
+  if (!chosen) return std::nullopt;
   if (filter.isEmpty() && !request.nameFilters.isEmpty()) filter = request.nameFilters.first();
-  return FileChoice{std::move(*answer), std::move(filter)};
+  return FileChoice{std::move(path), std::move(filter)};
 }
 
 }  // namespace vexal

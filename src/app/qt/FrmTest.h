@@ -45,8 +45,8 @@ using HelpViewer = std::function<void(const QString &path)>;
 struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
-  std::shared_ptr<HidPlatform> hid;    // the machine's HID services when empty
-  HelpViewer helpViewer;               // the program's own help window when empty
+  std::shared_ptr<HidPlatform> hid{};  // the machine's HID services when empty
+  HelpViewer helpViewer{};             // the program's own help window when empty
   DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
 };
 

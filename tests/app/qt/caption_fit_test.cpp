@@ -67,7 +67,7 @@ int captionRoom(const QWidget &w, QString &text) {
   }
   if (auto *group = qobject_cast<const QGroupBox *>(&w)) {
     text = group->title();
-    return w.width() - 2 * style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, &w) / 2;
+    return w.width() - style->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr, &w);
   }
   return -1;
 }

@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <chrono>
 #include <future>
 #include <thread>

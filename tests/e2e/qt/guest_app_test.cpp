@@ -337,9 +337,13 @@ TEST_F(AppOnHidraw, ConnectRecordsThePolarisationIndexTestAndDisconnectStops) {
     const TableRow row = table.row(r);
     const auto value = ohms(row);
     ASSERT_TRUE(value.has_value()) << "row " << r;
-    if (previous) EXPECT_GE(*value, *previous) << "row " << r;
+    if (previous) {
+      EXPECT_GE(*value, *previous) << "row " << r;
+    }
     previous = value;
-    if (gigaOhms) EXPECT_EQ(row.unit, kGigaOhm) << "row " << r;
+    if (gigaOhms) {
+      EXPECT_EQ(row.unit, kGigaOhm) << "row " << r;
+    }
     gigaOhms |= row.unit == kGigaOhm;
   }
   EXPECT_TRUE(gigaOhms);
