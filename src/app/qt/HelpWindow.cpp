@@ -206,11 +206,18 @@ int HelpWindow::anchorPosition(const QString &name) const {
   return -1;
 }
 
-// Marks the topic that holds `position` (by default the text at the top of the view): the
-// last heading at or before it.
+// Marks the topic that holds `position` (by default the text at the top of the view, or at
+// its bottom once the page is scrolled to its end): the last heading at or before it.
 void HelpWindow::followPage(int position) {
   if (goingToHeading_) return;
-  if (position < 0) position = page->cursorForPosition(QPoint(0, 0)).position();
+  if (position < 0) {
+    // At the end of the page the last topics cannot reach the top: the last one in view is
+    // the one being read.
+    const QScrollBar *bar = page->verticalScrollBar();
+    const bool atEnd = bar->maximum() > 0 && bar->value() == bar->maximum();
+    const QPoint at = atEnd ? QPoint(0, page->viewport()->height() - 1) : QPoint(0, 0);
+    position = page->cursorForPosition(at).position();
+  }
   QTreeWidgetItem *current = nullptr;
   for (QTreeWidgetItemIterator it(contents); *it; ++it) {
     if ((*it)->data(0, kBlockPosition).toInt() > position) break;

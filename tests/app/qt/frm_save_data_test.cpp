@@ -126,6 +126,7 @@ TEST_F(FrmSaveDataTest, RenameThatFailsKeepsTheOldFileAndLeavesNoTemporaryFile) 
 // plugged in again, so the save is certainly in progress meanwhile.
 TEST_F(FrmSaveDataTest, CableUnpluggedAndPluggedInDuringTheSave) {
   platform->Plug(cable("/dev/hidraw0", 1));
+  ASSERT_TRUE(processUntil([&] { return frm->DevListBox->count() == 1; }));
   frm->Panel2Click();
   ASSERT_TRUE(frm->link().LinkOpened());
   feedFrames(40);
