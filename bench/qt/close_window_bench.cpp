@@ -13,6 +13,7 @@
 namespace vexal {
 namespace {
 
+// The rows arrive as they do from a data file: in slices, the grid told after each.
 void fill(ReadingTable &table, std::int64_t rows) {
   table.suspendUpdates();
   TableRow row;
@@ -24,6 +25,11 @@ void fill(ReadingTable &table, std::int64_t rows) {
     row.no = static_cast<std::int32_t>(i);
     row.timeMs = static_cast<std::int32_t>(i % 86'400'000);
     table.appendRow(row);
+    if (i % 10'000 == 0) {
+      table.resumeUpdates();
+      QCoreApplication::processEvents();
+      table.suspendUpdates();
+    }
   }
   table.resumeUpdates();
 }
