@@ -50,7 +50,7 @@ std::string benchDir() {
 const ReadingTable &sessionTable() {
   static const ReadingTable table = [] {
     ReadingTable t;
-    const std::string units[] = {"M" + std::string(kOhm), "G" + std::string(kOhm)};
+    const std::string units[] = {std::string("M").append(kOhm), std::string("G").append(kOhm)};
     const std::string functions[] = {"IR:500V 20G" + std::string(kOhm),
                                      "IR:1000V 40G" + std::string(kOhm)};
     const char *modes[] = {"Continuous", "Timed", "PI", "COMP:GOOD"};

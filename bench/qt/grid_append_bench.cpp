@@ -24,7 +24,7 @@ struct GridWithRows {
   explicit GridWithRows(std::int64_t rows) : recorder(table, reading, clock), model(table) {
     recorder.setLimit(RecordLimit::Limitless);
     reading.ValueText = "12.34";
-    reading.UnitText = "G" + std::string(kOhm);
+    reading.UnitText = std::string("G").append(kOhm);
     table.suspendUpdates();
     for (std::int64_t i = 0; i < rows; ++i) recorder.INDataToTable(1);
     table.resumeUpdates();

@@ -39,7 +39,7 @@ struct Recording {
   Recording(std::int64_t rows, bool withChart) : recorder(table, reading, clock) {
     recorder.setLimit(RecordLimit::Limitless);
     reading.ValueText = "12.34";
-    reading.UnitText = "G" + std::string(kOhm);
+    reading.UnitText = std::string("G").append(kOhm);
     if (withChart) {
       TrendChartHost host;
       host.recordNo = [this] { return recorder.RecordNo; };

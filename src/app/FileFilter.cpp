@@ -40,7 +40,9 @@ std::vector<FileTypeEntry> parseFileTypeList(std::string_view list) {
 }
 
 std::string dialogNameFilter(const FileTypeEntry &entry) {
-  const std::string inParentheses = "(" + joined(entry.patterns, " ") + ")";
+  std::string inParentheses = joined(entry.patterns, " ");
+  inParentheses.insert(inParentheses.begin(), '(');
+  inParentheses.push_back(')');
   const std::string &d = entry.description;
   if (entry.patterns.empty()) return d;
   if (d.size() >= inParentheses.size() &&

@@ -180,7 +180,7 @@ FrameOutcome FrameDecoder::ShowDataKorv(std::string_view frame) {
       decodeOtherPosition(p, code);
   }
   if (!dcFlag_ && !acFlag_) chooseFunctionFromTestVoltage();
-  if (minusFlag_) reading_.ValueText.insert(0, "-");
+  if (minusFlag_) reading_.ValueText.insert(reading_.ValueText.begin(), '-');
   outcome.recordReading = panel_.visible(E::LabelA) || panel_.visible(E::LabelB) ||
                           panel_.visible(E::LabelC) || panel_.visible(E::LabelD);
   return outcome;

@@ -30,8 +30,15 @@ std::vector<CaptureCandidate> listCaptureCandidates(THidDeviceController &contro
 std::string describeCandidate(const CaptureCandidate &c) {
   char ids[16];
   std::snprintf(ids, sizeof ids, "%04X:%04X", c.vendorId, c.productId);
-  std::string line = "[" + std::to_string(c.index) + "] " + ids + " " +
-                     (c.product.empty() ? "(no name)" : c.product) + "  " + c.path;
+  // Appended piece by piece: GCC 12 warns (-Wrestrict) on a long chain of string "+".
+  std::string line = "[";
+  line += std::to_string(c.index);
+  line += "] ";
+  line += ids;
+  line += ' ';
+  line += c.product.empty() ? std::string("(no name)") : c.product;
+  line += "  ";
+  line += c.path;
   if (!c.serial.empty()) line += "  serial " + c.serial;
   if (!c.readWriteAccess) line += "  (no read/write access)";
   return line;

@@ -105,6 +105,9 @@ void ConnectionControl::SetFeatureClick() {
     return;
   }
   if (!timer2Enabled_ && usbConDown_) {
+    // The box says only that the cable is missing; the history says what was looked at.
+    addHistory(std::string("NO CABLE: no \"") + kCableName + "\" among the " +
+               std::to_string(devList_.size()) + " HID devices seen");
     shell_.showInformation(kCableMissingText);
     usbConDown_ = false;
   }

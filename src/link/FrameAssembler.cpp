@@ -11,7 +11,7 @@ std::optional<std::string> FrameAssembler::ReadLusk(std::uint8_t /*reportId*/,
     frameInProgress_ = true;
     const unsigned available = size - 1u;
     const unsigned n = count < available ? count : available;
-    for (unsigned k = 1; k <= n; ++k) appendHexByte(frameBuffer_, data[k]);
+    appendBytes(data + 1, n);
     return std::nullopt;
   }
   if (!frameInProgress_) return std::nullopt;
@@ -22,6 +22,13 @@ std::optional<std::string> FrameAssembler::ReadLusk(std::uint8_t /*reportId*/,
   frameBuffer_.reserve(48);
   if (frame.size() >= 44 && frame.compare(40, 4, "0D0A") == 0) return frame;
   return std::nullopt;
+}
+
+void FrameAssembler::appendBytes(const std::uint8_t *bytes, unsigned n) {
+  for (unsigned k = 0; k < n && frameBuffer_.size() < kFrameTextLimit; ++k)
+    appendHexByte(frameBuffer_, bytes[k]);
+  // Past character 44 without the line end in place, no later byte can make this a frame.
+  if (frameBuffer_.size() >= 44 && frameBuffer_.compare(40, 4, "0D0A") != 0) frameBuffer_.clear();
 }
 
 }  // namespace vexal

@@ -4,12 +4,21 @@
 // report); any other report closes the transmission in progress, which is handed on only
 // when its characters 41 to 44 read "0D0A". Feedable from any source: the cable, a capture
 // file or a test.
+//
+// A cable that never sends a report without data must not make the buffer grow without end:
+// text that can no longer become a frame (44 characters or more without the line end at 41
+// to 44) is dropped at once, as the next report without data would drop it, and a frame
+// stops growing at kFrameTextLimit characters (the decoder reads only the first 44).
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace vexal {
+
+// The longest frame text the assembler holds: a regular transmission is 44 characters.
+inline constexpr std::size_t kFrameTextLimit = 1024;
 
 class FrameAssembler {
  public:
@@ -23,6 +32,8 @@ class FrameAssembler {
   bool FrameInProgress() const { return frameInProgress_; }
 
  private:
+  void appendBytes(const std::uint8_t *bytes, unsigned n);
+
   std::string frameBuffer_;
   bool frameInProgress_ = false;
 };

@@ -65,7 +65,7 @@ std::size_t ChartPaging::pageCapacity() const {
 void ChartPaging::first() {
   nav_ = {false, false, true, true};
   movePage(1);
-  caption_ = "1";
+  caption_.assign(1, '1');
 }
 
 void ChartPaging::previous() {

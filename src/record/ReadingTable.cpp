@@ -168,7 +168,7 @@ bool ReadingTable::sameContent(const ReadingTable &other) const {
 void ReadingTable::clear() {
   // Snapshots keep the old rows; the table starts on new storage. Rows are never changed in
   // place, so the pool (only ever appended to) can stay shared.
-  rows_ = std::make_shared<std::deque<Row>>();
+  rows_ = std::make_shared<Rows>();
   log_.clear();
   ++generation_;
   if (suspended_)
@@ -182,7 +182,7 @@ void ReadingTable::removeRowsFrom(std::size_t first) {
   const std::size_t count = rows_->size() - first;
   if (rows_.use_count() > 1) {
     // A snapshot still walks these rows: the table goes on with a copy of the ones it keeps.
-    rows_ = std::make_shared<std::deque<Row>>(rows_->begin(), rows_->begin() + first);
+    rows_ = std::make_shared<Rows>(*rows_, first);
   } else {
     rows_->resize(first);
   }
@@ -199,7 +199,7 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   log_ = std::move(other.log_);
   pool_ = std::move(other.pool_);
   poolIndex_ = std::move(other.poolIndex_);
-  other.rows_ = std::make_shared<std::deque<Row>>();
+  other.rows_ = std::make_shared<Rows>();
   other.clear();
   other.pool_ = std::make_shared<std::vector<std::string>>(1);
   other.poolIndex_.clear();

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "record/RowBlocks.h"
+
 namespace vexal {
 
 enum class Field { No, Time, Value, Unit, VRange, IRange };
@@ -149,9 +151,10 @@ class ReadingTable {
   void notifyAppended(std::size_t first);
   static TableRowView viewOf(const Row &r, const std::vector<std::string> &pool);
 
-  // Shared with snapshots. Rows are only appended to the end (a deque keeps the earlier
+  // Shared with snapshots. Rows are only appended to the end (the blocks keep the earlier
   // ones where they are) or dropped together by moving to new storage.
-  std::shared_ptr<std::deque<Row>> rows_ = std::make_shared<std::deque<Row>>();
+  using Rows = RowBlocks<Row>;
+  std::shared_ptr<Rows> rows_ = std::make_shared<Rows>();
   std::deque<ChangeLogEntry> log_;
   // Index 0 unused: no value. Only ever appended to while shared.
   std::shared_ptr<std::vector<std::string>> pool_ = std::make_shared<std::vector<std::string>>(1);
@@ -177,7 +180,7 @@ class TableSnapshot {
 
  private:
   friend class ReadingTable;
-  using Rows = std::deque<ReadingTable::Row>;
+  using Rows = ReadingTable::Rows;
   TableSnapshot(std::shared_ptr<const Rows> rows,
                 std::shared_ptr<const std::vector<std::string>> pool, std::size_t count)
       : rows_(std::move(rows)), pool_(std::move(pool)), count_(count) {}

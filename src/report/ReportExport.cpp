@@ -172,6 +172,21 @@ std::optional<ExportFormat> exportFormatFor(std::string_view path) {
   return std::nullopt;
 }
 
+ExportTarget exportTargetFor(std::string_view typedPath, std::string_view filterExtension) {
+  const auto typed = exportFormatFor(typedPath);
+  if (typed && *typed != ExportFormat::Pdf) return {std::string(typedPath), *typed};
+  std::string ext(fileExtension(typedPath));
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  if (ext == ".htm") return {std::string(typedPath), ExportFormat::Html};
+  std::string path(typedPath);
+  path += '.';
+  path += filterExtension;
+  const auto chosen = exportFormatFor(path);
+  if (chosen && *chosen != ExportFormat::Pdf) return {path, *chosen};
+  return {std::string(typedPath) + ".html", ExportFormat::Html};
+}
+
 std::string csvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string out = "\"";

@@ -26,6 +26,17 @@ enum class ExportFormat { Pdf, Html, Text, Csv };
 // By the file name's extension in any letter case: ".pdf", ".html", ".txt", ".csv".
 std::optional<ExportFormat> exportFormatFor(std::string_view path);
 
+// Where the preview's Export writes and in which format, from the name the user gave and the
+// extension of the file-type filter chosen with it ("html", "txt" or "csv"): a name ending in
+// .html, .htm, .txt or .csv (any letter case) keeps that format; any other name gets the
+// filter's extension added and the filter's format.
+struct ExportTarget {
+  std::string path;
+  ExportFormat format;
+  bool operator==(const ExportTarget &) const = default;
+};
+ExportTarget exportTargetFor(std::string_view typedPath, std::string_view filterExtension);
+
 // Told how far a long export has come (`done` of `total`); answers false to cancel it.
 using ExportProgress = std::function<bool(std::size_t done, std::size_t total)>;
 

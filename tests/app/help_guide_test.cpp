@@ -177,7 +177,7 @@ TEST(HelpGuide, TheSourceNamesOnlyPicturesThatExist) {
 
 TEST(HelpGuide, QuotesTheProgramsMessagesExactly) {
   const std::string text = collapsed(readFile(kGuideSource));
-  for (const std::string message : {std::string(kCableMissingText), std::string(kNoAccessText),
+  for (const std::string &message : {std::string(kCableMissingText), std::string(kNoAccessText),
                                     std::string(kLoadFailedText), std::string(kCableName)})
     EXPECT_NE(text.find(collapsed(message)), std::string::npos) << message;
   // The text file's header line, tab-separated.

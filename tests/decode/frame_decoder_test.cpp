@@ -25,12 +25,12 @@ struct FrameRequests {
 
 // Replaces the two characters (1-based positions `first`, `second`) that form a digit key.
 std::string withKey(std::string frame, int first, int second, const char *key) {
-  frame[first - 1] = key[0];
-  frame[second - 1] = key[1];
+  frame.replace(first - 1, 1, 1, key[0]);
+  frame.replace(second - 1, 1, 1, key[1]);
   return frame;
 }
 std::string withChar(std::string frame, int pos, char c) {
-  frame[pos - 1] = c;
+  frame.replace(pos - 1, 1, 1, c);
   return frame;
 }
 

@@ -165,11 +165,15 @@ class CableTest : public ::testing::Test {
   Handle connect() {
     Handle dev = openCable();
     EXPECT_TRUE(dev) << "cable not listed or not openable";
-    if (dev) EXPECT_EQ(sendLineRate(dev.get(), 2400), 10);
+    if (dev) {
+      EXPECT_EQ(sendLineRate(dev.get(), 2400), 10);
+    }
     return dev;
   }
   void TearDown() override {
-    if (sim_) EXPECT_EQ(sim_->stop(), 0) << "the sim's exit status";
+    if (sim_) {
+      EXPECT_EQ(sim_->stop(), 0) << "the sim's exit status";
+    }
   }
   std::unique_ptr<SimProcess> sim_;
 };
@@ -232,7 +236,9 @@ TEST_F(CableTest, FramesComeAtTheSerialPaceWithIdleReportsBetween) {
     // 22 bytes at 2400 baud take 92 ms; the 12 ms polls see the first byte at 12 ms and the
     // last at 96 ms. Allow for a slow emulator, but not for a burst.
     EXPECT_GE(frames[i].lastMs - frames[i].firstMs, 50) << "frame " << i;
-    if (i > 0) EXPECT_NEAR(frames[i].firstMs - frames[i - 1].firstMs, 400, 150);
+    if (i > 0) {
+      EXPECT_NEAR(frames[i].firstMs - frames[i - 1].firstMs, 400, 150);
+    }
   }
   int idle = 0;
   for (const Report &rep : r.reports)

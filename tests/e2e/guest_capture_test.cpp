@@ -153,10 +153,11 @@ TEST(CaptureOnHidraw, RecordReplayAndPlayBack) {
         bytes += hex;
       }
     } else if (!bytes.empty()) {
-      if (played == 0)
+      if (played == 0) {
         EXPECT_TRUE(isEndOfWorkedExample(bytes)) << bytes;  // as recorded
-      else
+      } else {
         EXPECT_EQ(bytes, kWorkedExample);
+      }
       ++played;
       bytes.clear();
     }

@@ -333,7 +333,9 @@ TEST_F(LinkOnHidraw, ConnectWithoutTheCable) {
   EXPECT_EQ(loop_.messages, std::vector<std::string>{kCableMissingText});
   EXPECT_FALSE(link().LinkOpened());
   EXPECT_FALSE(link().USBConDown());
-  EXPECT_TRUE(link().HistoryListBox().empty());
+  ASSERT_EQ(link().HistoryListBox().size(), 1u);
+  EXPECT_EQ(link().HistoryListBox()[0].rfind("NO CABLE: no \"USB to Serial\" among the ", 0), 0u)
+      << link().HistoryListBox()[0];
 }
 
 TEST_F(LinkOnHidraw, AnUnrelatedDevicePluggedInWhileConnectedAndReadingResumes) {
@@ -398,14 +400,6 @@ TEST_F(LinkOnHidraw, UnplugMidFrameAndReplug) {
   EXPECT_TRUE(framesAfter(decoded, 10s)) << "the link recovers on the re-plugged cable";
   EXPECT_GE(countEvents(sim, "feature 00 60 09", events), 1);
   EXPECT_EQ(values_.back(), "12.34");
-}
-
-// Index of the first event from `from` on that starts with `prefix`, or -1.
-int firstEvent(const std::vector<std::string> &events, const std::string &prefix,
-               std::size_t from) {
-  for (std::size_t i = from; i < events.size(); ++i)
-    if (startsWith(events[i], prefix)) return static_cast<int>(i);
-  return -1;
 }
 
 TEST_F(LinkOnHidraw, ReplugWhileConnectedIsReadAgainWithinASecond) {

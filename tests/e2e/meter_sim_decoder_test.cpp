@@ -117,7 +117,9 @@ char shown(char glyph) {
 
 void expectDigit(const PanelState &p, Element e, const Digit &d, const std::string &where) {
   EXPECT_EQ(p.visible(e), d.glyph != ' ') << where;
-  if (d.glyph != ' ') EXPECT_EQ(p.digit(e), shown(d.glyph)) << where;
+  if (d.glyph != ' ') {
+    EXPECT_EQ(p.digit(e), shown(d.glyph)) << where;
+  }
 }
 
 TEST_F(RandomDisplays, ComeBackFromTheDecoder) {
@@ -147,10 +149,13 @@ TEST_F(RandomDisplays, ComeBackFromTheDecoder) {
         EXPECT_EQ(p.visible(mainPoints[i]), m.main[i].point) << where;
       }
       expectDigit(p, voltDigits[i], m.voltage[i], where);
-      if (m.voltage[i].glyph != ' ')
+      if (m.voltage[i].glyph != ' ') {
         EXPECT_EQ(p.visible(voltPoints[i]), m.voltage[i].point) << where;
+      }
       expectDigit(p, timerDigits[i], m.timer[i], where);
-      if (m.timer[i].glyph != ' ') EXPECT_EQ(p.visible(timerPoints[i]), m.timer[i].point) << where;
+      if (m.timer[i].glyph != ' ') {
+        EXPECT_EQ(p.visible(timerPoints[i]), m.timer[i].point) << where;
+      }
     }
     expectDigit(p, Element::stor2, m.memory, where);
     EXPECT_EQ(d.reading.ValueText, value) << where;

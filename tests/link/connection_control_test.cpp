@@ -78,7 +78,9 @@ TEST_F(ConnectionControlTest, ConnectWithoutCable) {
   EXPECT_FALSE(link->LinkOpened());
   EXPECT_FALSE(link->USBConDown());
   EXPECT_TRUE(link->ComsetEnabled());
-  EXPECT_TRUE(link->HistoryListBox().empty());
+  // The history keeps a trace of the attempt: what was looked for among how many devices.
+  EXPECT_EQ(link->HistoryListBox(),
+            std::vector<std::string>{"NO CABLE: no \"USB to Serial\" among the 1 HID devices seen"});
 }
 
 TEST_F(ConnectionControlTest, ConnectSendsTheFeatureReportAndReads) {

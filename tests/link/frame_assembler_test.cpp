@@ -100,6 +100,46 @@ TEST_F(FrameAssemblerTest, TwoTransmissionsWithoutIdleGiveOneLongFrame) {
   EXPECT_EQ(frames[0].substr(40, 4), "0D0A");
 }
 
+// A faulty cable that never sends a report without data: the buffer stays small, and the
+// first transmission after the cable goes idle again is a frame of its own.
+TEST_F(FrameAssemblerTest, CableThatNeverGoesIdleCostsNoMemoryNorTheNextFrame) {
+  std::vector<std::uint8_t> noise(9, 0x5A);
+  for (int i = 0; i < 200'000; ++i) {
+    send(noise, 9);
+    ASSERT_LE(assembler.FrameBuffer().size(), kFrameTextLimit) << "after report " << i;
+  }
+  // 44 characters without the line end can never become a frame: dropped at once.
+  EXPECT_LT(assembler.FrameBuffer().size(), 44u);
+  idle();
+  send(transmission(0x44));
+  idle();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0], std::string(40, '4') + "0D0A");
+}
+
+TEST_F(FrameAssemblerTest, WholeTransmissionsWithoutIdleStopGrowingAtTheLimit) {
+  for (int i = 0; i < 10'000; ++i) send(transmission(0x11));
+  EXPECT_EQ(assembler.FrameBuffer().size(), kFrameTextLimit);
+  idle();
+  ASSERT_EQ(frames.size(), 1u);
+  EXPECT_EQ(frames[0].substr(0, 44), std::string(40, '1') + "0D0A");
+  send(transmission(0x22));
+  idle();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1], std::string(40, '2') + "0D0A");
+}
+
+TEST_F(FrameAssemblerTest, TextWithoutLineEndIsDroppedWhenItReaches44Characters) {
+  std::vector<std::uint8_t> bytes(21, 0x11);
+  send(bytes);
+  EXPECT_EQ(assembler.FrameBuffer().size(), 42u);
+  report({0x01, 0x0D});
+  EXPECT_TRUE(assembler.FrameBuffer().empty());
+  EXPECT_TRUE(assembler.FrameInProgress());
+  idle();
+  EXPECT_TRUE(frames.empty());
+}
+
 TEST_F(FrameAssemblerTest, ReportIdNeverMatters) {
   for (std::uint8_t id : {0x00, 0x01, 0xFF}) {
     auto t = transmission();

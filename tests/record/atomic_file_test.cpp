@@ -133,7 +133,9 @@ TEST_F(AtomicFileTest, ExistingFileKeepsOwnerAndPermissions) {
   put(path("theirs.txt"), "old");
   ::chmod(path("theirs.txt").c_str(), 0640);
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(path("theirs.txt").c_str(), 4321, 4322), 0);
+  if (root) {
+    ASSERT_EQ(::chown(path("theirs.txt").c_str(), 4321, 4322), 0);
+  }
   writeFileAtomically(path("theirs.txt"), writes("new"));
   struct stat st;
   ASSERT_EQ(::stat(path("theirs.txt").c_str(), &st), 0);

@@ -238,3 +238,28 @@ TEST(ExportProgress, ReportsPagesUpToTheTotal) {
 
 }  // namespace
 }  // namespace vexal
+
+namespace vexal {
+namespace {
+
+// The preview's Export: the chosen file type decides unless the name carries a type.
+TEST(ExportTarget, ChosenTypeDecidesForANameWithoutOne) {
+  EXPECT_EQ(exportTargetFor("/d/report", "csv"), (ExportTarget{"/d/report.csv", ExportFormat::Csv}));
+  EXPECT_EQ(exportTargetFor("/d/report", "txt"), (ExportTarget{"/d/report.txt", ExportFormat::Text}));
+  EXPECT_EQ(exportTargetFor("/d/report", "html"),
+            (ExportTarget{"/d/report.html", ExportFormat::Html}));
+  // An extension that is none of the three is part of the name.
+  EXPECT_EQ(exportTargetFor("/d/run.2024", "csv"),
+            (ExportTarget{"/d/run.2024.csv", ExportFormat::Csv}));
+  EXPECT_EQ(exportTargetFor("/d/r.pdf", "txt"), (ExportTarget{"/d/r.pdf.txt", ExportFormat::Text}));
+}
+
+TEST(ExportTarget, TypedExtensionWinsOverTheChosenType) {
+  EXPECT_EQ(exportTargetFor("/d/r.csv", "html"), (ExportTarget{"/d/r.csv", ExportFormat::Csv}));
+  EXPECT_EQ(exportTargetFor("/d/r.TXT", "csv"), (ExportTarget{"/d/r.TXT", ExportFormat::Text}));
+  EXPECT_EQ(exportTargetFor("/d/r.html", "txt"), (ExportTarget{"/d/r.html", ExportFormat::Html}));
+  EXPECT_EQ(exportTargetFor("/d/r.Htm", "csv"), (ExportTarget{"/d/r.Htm", ExportFormat::Html}));
+}
+
+}  // namespace
+}  // namespace vexal

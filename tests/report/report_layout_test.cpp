@@ -247,7 +247,9 @@ TEST(ReportDocument, EmptyTablePrintsOnePageWithEmptyFields) {
   const LaidOutPage p = doc.page(1);
   EXPECT_EQ(detailBands(p), 1);
   for (const PlacedElement &e : p.elements)
-    if (e.band == BandKind::Detail) EXPECT_EQ(e.text, "");
+    if (e.band == BandKind::Detail) {
+      EXPECT_EQ(e.text, "");
+    }
   EXPECT_EQ(footerText(p), "The Page 1 Of 1");
 }
 
@@ -270,8 +272,9 @@ TEST(ReportDocument, UnboundReportsPrintOnePageWithEmptyFields) {
                                    BandKind::Detail, BandKind::Summary, BandKind::PageFooter}));
   // The picture follows the single detail: header, title, columns and detail above it.
   for (const PlacedElement &e : p.elements)
-    if (e.kind == ReportElementKind::Picture)
+    if (e.kind == ReportElementKind::Picture) {
       EXPECT_DOUBLE_EQ(e.y, 10 + 10.6 + 0.3 + 10.6 + 6.6 + 9.5);
+    }
 
   const ReportDocument g = reports.openGraphReport("d");
   EXPECT_EQ(g.pageCount(), 1);

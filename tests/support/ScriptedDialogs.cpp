@@ -11,12 +11,20 @@ BoxAnswer ScriptedDialogs::messageBox(const MessageBoxRequest &request) {
   return answer;
 }
 
-std::optional<QString> ScriptedDialogs::fileDialog(const FileDialogRequest &request) {
+std::optional<FileChoice> ScriptedDialogs::chooseFile(const FileDialogRequest &request) {
   fileDialogs.push_back(request);
   if (fileAnswers.empty()) return std::nullopt;
-  auto answer = std::move(fileAnswers.front());
+  const bool chosen = fileAnswers.front().has_value();
+  QString path = chosen ? *fileAnswers.front() : QString();
   fileAnswers.pop_front();
-  return answer;
+  QString filter;
+  if (!filterAnswers.empty()) {
+    filter = std::move(filterAnswers.front());
+    filterAnswers.pop_front();
+  }
+  if (!chosen) return std::nullopt;
+  if (filter.isEmpty() && !request.nameFilters.isEmpty()) filter = request.nameFilters.first();
+  return FileChoice{std::move(path), std::move(filter)};
 }
 
 }  // namespace vexal

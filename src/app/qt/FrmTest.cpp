@@ -1,7 +1,6 @@
 #include "app/qt/FrmTest.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -123,6 +122,7 @@ TFrmTest::~TFrmTest() {
   // grid, the chart) and the grid's model go while the table is still there; then the
   // session gives the devices back and stops their reading threads (the bridge goes first:
   // stopping a thread carries out what it still hands over).
+  hide();
   session_->setObserver(nullptr);
   delete ClientArea;
   ClientArea = nullptr;
@@ -230,91 +230,6 @@ void TFrmTest::createTimers() {
   }
 }
 
-void TFrmTest::createMenus() {
-  MainMenu1 = menuBar();
-  MainMenu1->setNativeMenuBar(false);
-
-  FileSet1 = MainMenu1->addMenu(QStringLiteral("File"));
-  New = FileSet1->addAction(QStringLiteral("  New"));
-  Open = FileSet1->addAction(QStringLiteral("  Open"));
-  Save_as = FileSet1->addAction(QStringLiteral("  Save As..."));
-  N1 = FileSet1->addSeparator();
-  print = FileSet1->addAction(QStringLiteral("  Print"));
-  print->setVisible(false);
-  N2 = FileSet1->addSeparator();
-  miExit = FileSet1->addAction(QStringLiteral("   Exit"));
-
-  Comset = MainMenu1->addMenu(QStringLiteral("ComSet"));
-  COM = Comset->addMenu(QStringLiteral(" COM"));
-  COM1 = COM->addAction(QStringLiteral("COM1"));
-  COM2 = COM->addAction(QStringLiteral("COM2"));
-  COM3 = COM->addAction(QStringLiteral("COM3"));
-  COM4 = COM->addAction(QStringLiteral("COM4"));
-  N4 = Comset->addSeparator();
-  USB = Comset->addAction(QStringLiteral(" USB"));
-  for (QAction *item : {COM1, COM2, COM3, COM4, USB}) item->setCheckable(true);
-
-  Grap = MainMenu1->addMenu(QStringLiteral("Graph"));
-  Savepicture = Grap->addAction(QStringLiteral(" Save Whole"));
-  Move = Grap->addMenu(QStringLiteral(" GoTo"));
-  FirstP = Move->addAction(QStringLiteral("First"));
-  NextP = Move->addAction(QStringLiteral("Next"));
-  LastP = Move->addAction(QStringLiteral("Last"));
-  PrivousP = Move->addAction(QStringLiteral("Privous"));
-  FillP = Grap->addAction(QStringLiteral(" Fill"));
-  FillP->setCheckable(true);
-  FillP->setChecked(true);
-  ClearP = Grap->addAction(QStringLiteral(" Clear"));
-
-  Rec = MainMenu1->addMenu(QStringLiteral("Record"));
-  SaveR = Rec->addAction(QStringLiteral(" Save"));
-  SaveR->setVisible(false);
-  RecSet = Rec->addMenu(QStringLiteral(" RecordSet"));
-  RecordLimits = new QActionGroup(this);
-  RecordLimits->setExclusive(true);
-  auto limitItem = [this](const char *caption) {
-    QAction *item = RecSet->addAction(QString::fromLatin1(caption));
-    item->setCheckable(true);
-    RecordLimits->addAction(item);
-    return item;
-  };
-  set1k = limitItem("1000");
-  set5k = limitItem("5000");
-  set10k = limitItem("10000");
-  set50k = limitItem("50000");
-  set100k = limitItem("100000");
-  setlimit = limitItem("Limitless");
-  ClearR = Rec->addAction(QStringLiteral(" Clear All"));
-  ClearR->setVisible(false);
-  SearchR = Rec->addAction(QStringLiteral(" Search"));
-  SearchR->setVisible(false);
-
-  About1 = MainMenu1->addMenu(QStringLiteral("About"));
-  HELP1 = About1->addAction(QStringLiteral("  Help     "));
-  HELP1->setShortcut(QKeySequence(Qt::Key_F1));
-  N3 = About1->addSeparator();
-  About2 = About1->addAction(QStringLiteral("  About..."));
-  About2->setVisible(false);
-
-  Help2 = MainMenu1->addAction(QStringLiteral("Help"));
-
-  // Only "Record" is shown; nothing shows the others at run time.
-  for (QMenu *menu : {FileSet1, Comset, Grap, About1}) menu->menuAction()->setVisible(false);
-  Help2->setVisible(false);
-  for (QMenu *menu : {FileSet1, Comset, Grap, Rec, About1}) giveShortcutsToWindow(menu);
-}
-
-// The shortcut of an item in a hidden menu would never fire, since no shown widget carries
-// the item; the window carries it as well, so the shortcut works anywhere in the window.
-void TFrmTest::giveShortcutsToWindow(QMenu *menu) {
-  for (QAction *item : menu->actions()) {
-    if (item->menu())
-      giveShortcutsToWindow(item->menu());
-    else if (!item->shortcut().isEmpty())
-      addAction(item);
-  }
-}
-
 void TFrmTest::createFileDialogs() {
   SaveDialog2.mode = FileDialogMode::Save;
   SaveDialog2.nameFilters = nameFilters(kSaveFilter);
@@ -327,8 +242,7 @@ void TFrmTest::createFileDialogs() {
 }
 
 // A handler as the message loop runs it: an exception escaping it goes to the error box.
-template <class Handler>
-auto TFrmTest::guarded(Handler handler) {
+std::function<void()> TFrmTest::guarded(void (TFrmTest::*handler)()) {
   return [this, handler] { runGuarded(*dialogs_, [&] { (this->*handler)(); }); };
 }
 
@@ -367,39 +281,14 @@ void TFrmTest::connectHandlers() {
   connect(SampInterTime, &QTimer::timeout, this, guarded(&TFrmTest::SampInterTimeTimer));
   connect(Timer2, &QTimer::timeout, this, guarded(&TFrmTest::Timer2Timer));
 
-  const std::pair<QAction *, void (TFrmTest::*)()> items[] = {
-      {New, &TFrmTest::NewClick},
-      {Open, &TFrmTest::OpenClick},
-      {Save_as, &TFrmTest::Save_asClick},
-      {print, &TFrmTest::printClick},
-      {miExit, &TFrmTest::miExitClick},
-      {COM1, &TFrmTest::COM1Click},
-      {COM2, &TFrmTest::COM2Click},
-      {COM3, &TFrmTest::COM3Click},
-      {COM4, &TFrmTest::COM4Click},
-      {USB, &TFrmTest::USBClick},
-      {Savepicture, &TFrmTest::SavepictureClick},
-      {FirstP, &TFrmTest::BtFirstClick},
-      {NextP, &TFrmTest::BtNextClick},
-      {LastP, &TFrmTest::BTlastClick},
-      {PrivousP, &TFrmTest::BTPreviousClick},
-      {FillP, &TFrmTest::FillPClick},
-      {ClearP, &TFrmTest::BtNewClick},
-      {set1k, &TFrmTest::set1kClick},
-      {set5k, &TFrmTest::set5kClick},
-      {set10k, &TFrmTest::set10kClick},
-      {set50k, &TFrmTest::set50kClick},
-      {set100k, &TFrmTest::set100kClick},
-      {setlimit, &TFrmTest::setlimitClick},
-      {ClearR, &TFrmTest::ClearRClick},
-      {HELP1, &TFrmTest::HELP1Click},
-      {About2, &TFrmTest::About2Click},
+  const std::pair<QAction *, void (TFrmTest::*)()> storeItems[] = {
       {StoreOpenData, &TFrmTest::SpeedButton4Click},
       {StoreSaveData, &TFrmTest::SpeedButton8Click},
       {StoreReport, &TFrmTest::SpeedButton7Click},
   };
-  for (const auto &[item, handler] : items)
+  for (const auto &[item, handler] : storeItems)
     connect(item, &QAction::triggered, this, guarded(handler));
+  connectMenuHandlers();
 }
 
 // --- Start-up and shutdown -------------------------------------------------------------
@@ -425,10 +314,16 @@ void TFrmTest::closeEvent(QCloseEvent *event) {
 }
 
 void TFrmTest::Panel3Click() {
-  emit endRequested();
+  endProgram();
 }
 
 void TFrmTest::miExitClick() {
+  endProgram();
+}
+
+// The window leaves the screen at once; freeing a large table happens after that, unseen.
+void TFrmTest::endProgram() {
+  hide();
   emit endRequested();
 }
 

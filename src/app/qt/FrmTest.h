@@ -46,8 +46,8 @@ using HelpViewer = std::function<void(const QString &path)>;
 struct FrmTestServices {
   Clock *clock = nullptr;
   Dialogs *dialogs = nullptr;
-  std::shared_ptr<HidPlatform> hid;    // the machine's HID services when empty
-  HelpViewer helpViewer;               // the program's own help window when empty
+  std::shared_ptr<HidPlatform> hid{};  // the machine's HID services when empty
+  HelpViewer helpViewer{};             // the program's own help window when empty
   DateTimeClock *dateClock = nullptr;  // the chart pictures' date and time
 };
 
@@ -243,13 +243,14 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   void createMenus();
   void createFileDialogs();
   void connectHandlers();
+  void connectMenuHandlers();
   void giveShortcutsToWindow(QMenu *menu);
   void setLimit(RecordLimit limit);
+  void endProgram();
   void refreshLinkHistory();
   void createChart(QWidget *surface, DateTimeClock *dateClock);
   void setOuterHeight(int height);
-  template <class Handler>
-  auto guarded(Handler handler);
+  std::function<void()> guarded(void (TFrmTest::*handler)());
 
   HelpViewer helpViewer_;
   std::unique_ptr<SystemClock> ownClock_;

@@ -8,12 +8,15 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -104,15 +107,23 @@ HelpWindow::HelpWindow(QWidget *owner) : QWidget(owner, Qt::Window) {
   contents = new QTreeWidget;
   contents->setObjectName(QStringLiteral("HelpContents"));
   contents->setHeaderLabel(tr("Topics"));
-  contents->header()->setStretchLastSection(true);
+  // Long topic names are shown whole: the column takes their width and the list scrolls
+  // sideways rather than cutting them (each also shows whole as its tool tip).
+  contents->header()->setStretchLastSection(false);
+  contents->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  contents->setTextElideMode(Qt::ElideNone);
   connect(contents, &QTreeWidget::itemActivated, this, &HelpWindow::goToHeading);
   connect(contents, &QTreeWidget::itemClicked, this, &HelpWindow::goToHeading);
+  // The contents follow the page: scrolling, links, Back and Forward.
+  connect(page->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { followPage(); });
+  connect(page, &QTextBrowser::sourceChanged, this,
+          [this](const QUrl &url) { followPage(anchorPosition(url.fragment())); });
 
   auto *split = new QSplitter;
   split->addWidget(contents);
   split->addWidget(page);
   split->setStretchFactor(1, 1);
-  split->setSizes({240, 760});
+  split->setSizes({300, 700});
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -166,6 +177,7 @@ void HelpWindow::fillContents() {
     auto *item =
         level == 3 && section ? new QTreeWidgetItem(section) : new QTreeWidgetItem(contents);
     item->setText(0, block.text().simplified());
+    item->setToolTip(0, item->text(0));
     item->setData(0, kBlockPosition, block.position());
     if (level == 2) section = item;
   }
@@ -176,10 +188,47 @@ void HelpWindow::goToHeading(QTreeWidgetItem *item) {
   if (!item) return;
   QTextCursor cursor(page->document());
   cursor.setPosition(item->data(0, kBlockPosition).toInt());
-  // Bring the heading to the top of the view: go to the end first, then back to it.
+  // Bring the heading to the top of the view: go to the end first, then back to it. The
+  // chosen topic stays chosen even where the view cannot bring it to the top.
+  goingToHeading_ = true;
   page->moveCursor(QTextCursor::End);
   page->setTextCursor(cursor);
   page->ensureCursorVisible();
+  goingToHeading_ = false;
+}
+
+// The text position of the anchor `name`, or -1 when the page has none of that name.
+int HelpWindow::anchorPosition(const QString &name) const {
+  if (name.isEmpty()) return -1;
+  for (QTextBlock block = page->document()->begin(); block.isValid(); block = block.next())
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+      if (it.fragment().charFormat().anchorNames().contains(name)) return it.fragment().position();
+  return -1;
+}
+
+// Marks the topic that holds `position` (by default the text at the top of the view, or at
+// its bottom once the page is scrolled to its end): the last heading at or before it.
+void HelpWindow::followPage(int position) {
+  if (goingToHeading_) return;
+  if (position < 0) {
+    // At the end of the page the last topics cannot reach the top: the last one in view is
+    // the one being read.
+    const QScrollBar *bar = page->verticalScrollBar();
+    const bool atEnd = bar->maximum() > 0 && bar->value() == bar->maximum();
+    const QPoint at = atEnd ? QPoint(0, page->viewport()->height() - 1) : QPoint(0, 0);
+    position = page->cursorForPosition(at).position();
+  }
+  QTreeWidgetItem *current = nullptr;
+  for (QTreeWidgetItemIterator it(contents); *it; ++it) {
+    if ((*it)->data(0, kBlockPosition).toInt() > position) break;
+    current = *it;
+  }
+  // Above the first heading (the page's introduction) the first topic is next.
+  if (!current) current = contents->topLevelItem(0);
+  if (current == contents->currentItem()) return;
+  const QSignalBlocker quiet(contents);
+  contents->setCurrentItem(current);
+  if (current) contents->scrollToItem(current);
 }
 
 bool HelpWindow::findInPage(const QString &text, bool backwards) {
@@ -189,6 +238,10 @@ bool HelpWindow::findInPage(const QString &text, bool backwards) {
   }
   const QTextDocument::FindFlags flags =
       backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+  // Find goes on from where the reader is: the cursor while it is in view, else the text at
+  // the top of the view (after scrolling, a link or a topic).
+  if (!page->viewport()->rect().intersects(page->cursorRect()))
+    page->setTextCursor(page->cursorForPosition(QPoint(0, 0)));
   bool found = page->find(text, flags);
   if (!found) {
     // Go round the end of the page once.

@@ -52,9 +52,12 @@ class HelpWindow : public QWidget {
   void showProblem(const QString &text);
   void fillContents();
   void goToHeading(QTreeWidgetItem *item);
+  int anchorPosition(const QString &name) const;
+  void followPage(int position = -1);
 
   QString file_;
   bool fileShown_ = false;
+  bool goingToHeading_ = false;  // the contents chose the place: they need not follow it
 };
 
 // A help viewer that shows files in one HelpWindow owned by `owner`, created at the first

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 
 namespace vexal {
 
@@ -46,17 +47,29 @@ QFileDialog *QtDialogs::makeFileDialog(const FileDialogRequest &request, QWidget
   dialog->setDefaultSuffix(request.defaultSuffix);
   dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
   if (!request.fileName.isEmpty()) dialog->selectFile(request.fileName);
+  if (request.suffixFromFilter) {
+    auto follow = [dialog](const QString &filter) {
+      dialog->setDefaultSuffix(filterExtension(filter));
+    };
+    follow(dialog->selectedNameFilter());
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, follow);
+  }
   return dialog;
 }
 
-std::optional<QString> QtDialogs::fileDialog(const FileDialogRequest &request) {
+std::optional<FileChoice> QtDialogs::chooseFile(const FileDialogRequest &request) {
   QPointer<QFileDialog> dialog = makeFileDialog(request, parent_);
   const bool accepted = dialog->exec() == QDialog::Accepted;
-  std::optional<QString> path;
+  std::optional<FileChoice> choice;
   if (dialog && accepted && !dialog->selectedFiles().isEmpty())
-    path = dialog->selectedFiles().first();
+    choice = FileChoice{dialog->selectedFiles().first(), dialog->selectedNameFilter()};
   delete dialog;
-  return path;
+  return choice;
+}
+
+QString filterExtension(const QString &nameFilter) {
+  const auto match = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(nameFilter);
+  return match.hasMatch() ? match.captured(1) : QString();
 }
 
 }  // namespace vexal

@@ -16,6 +16,17 @@ enum class BoxButtons { Ok, YesNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 struct MessageBoxRequest {
+  MessageBoxRequest() = default;
+  // Most boxes have no details: a constructor rather than aggregate braces, so that leaving
+  // them out is not a missing initializer.
+  MessageBoxRequest(QString title, QString text, BoxIcon icon = BoxIcon::None,
+                    BoxButtons buttons = BoxButtons::Ok, QString detailedText = {})
+      : title(std::move(title)),
+        text(std::move(text)),
+        icon(icon),
+        buttons(buttons),
+        detailedText(std::move(detailedText)) {}
+
   QString title;
   QString text;
   BoxIcon icon = BoxIcon::None;
@@ -33,14 +44,33 @@ struct FileDialogRequest {
   QString fileName;         // preselected name; empty for none
   bool confirmOverwrite = false;
   bool acceptMissingFile = false;  // an open dialog that takes names of absent files
+  // A name typed without an extension gets the extension of the filter chosen at the time
+  // (instead of defaultSuffix).
+  bool suffixFromFilter = false;
 };
+
+// What the user chose in a file dialog: the path and the name filter selected with it.
+struct FileChoice {
+  QString path;
+  QString nameFilter;
+};
+
+// The first extension a name filter offers, without its dot: "csv" of
+// "Comma-separated text (*.csv)"; empty when it offers none.
+QString filterExtension(const QString &nameFilter);
 
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
   virtual BoxAnswer messageBox(const MessageBoxRequest &request) = 0;
-  // The chosen path, or nothing when the user cancels.
-  virtual std::optional<QString> fileDialog(const FileDialogRequest &request) = 0;
+  // The chosen path and filter, or nothing when the user cancels.
+  virtual std::optional<FileChoice> chooseFile(const FileDialogRequest &request) = 0;
+  // The chosen path alone.
+  std::optional<QString> fileDialog(const FileDialogRequest &request) {
+    auto choice = chooseFile(request);
+    if (!choice) return std::nullopt;
+    return std::move(choice->path);
+  }
 };
 
 // The toolkit's modal dialogs, parented to a window.
@@ -50,9 +80,9 @@ class QtDialogs : public Dialogs {
   void setParent(QWidget *parent) { parent_ = parent; }
 
   BoxAnswer messageBox(const MessageBoxRequest &request) override;
-  std::optional<QString> fileDialog(const FileDialogRequest &request) override;
+  std::optional<FileChoice> chooseFile(const FileDialogRequest &request) override;
 
-  // The dialog that fileDialog() shows, set up from the request (not shown yet).
+  // The dialog that chooseFile() shows, set up from the request (not shown yet).
   static QFileDialog *makeFileDialog(const FileDialogRequest &request, QWidget *parent);
 
  private:

@@ -1,6 +1,7 @@
 #include "common/qt/ErrorBox.h"
 
 #include "common/ErrorText.h"
+#include "common/qt/WindowStyle.h"
 
 namespace vexal {
 
@@ -23,7 +24,9 @@ void showException(Dialogs &dialogs, std::exception_ptr error) {
 VexalApplication::VexalApplication(int &argc, char **argv)
     : QApplication(argc, argv),
       ownDialogs_(std::make_unique<QtDialogs>()),
-      errorDialogs_(ownDialogs_.get()) {}
+      errorDialogs_(ownDialogs_.get()) {
+  useWindowStyle(*this);
+}
 
 VexalApplication::~VexalApplication() = default;
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
@@ -280,8 +281,12 @@ bool TReportPreview::exportTo(const QString &path) {
   if (!format || *format == ExportFormat::Pdf)
     throw EExportName("Cannot export to \"" + path.toStdString() +
                       "\": choose a name ending in .html, .txt or .csv");
+  return exportAs(path, *format);
+}
+
+bool TReportPreview::exportAs(const QString &path, ExportFormat format) {
   return withProgress(QStringLiteral("Exporting..."), [&](const ExportProgress &progress) {
-    saveReport(doc_, *format, path, &picture_, progress);
+    saveReport(doc_, format, path, &picture_, progress);
   });
 }
 
@@ -307,10 +312,22 @@ void TReportPreview::ExportClick() {
   request.nameFilters = {QStringLiteral("HTML document (*.html)"),
                          QStringLiteral("Plain text (*.txt)"),
                          QStringLiteral("Comma-separated text (*.csv)")};
-  request.defaultSuffix = QStringLiteral("html");
+  request.suffixFromFilter = true;
   request.confirmOverwrite = true;
-  const auto chosen = dialogs_.fileDialog(request);
-  if (chosen) exportTo(*chosen);
+  const auto chosen = dialogs_.chooseFile(request);
+  if (!chosen) return;
+  // The format follows the chosen file type unless the name carries one of its own.
+  const ExportTarget target = exportTargetFor(chosen->path.toStdString(),
+                                              filterExtension(chosen->nameFilter).toStdString());
+  const QString path = QString::fromStdString(target.path);
+  // The dialog asked about the name as typed; a name it did not see is asked about here.
+  if (path != chosen->path && QFileInfo::exists(path) &&
+      dialogs_.messageBox({windowTitle(),
+                           QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                               .arg(QFileInfo(path).fileName()),
+                           BoxIcon::Question, BoxButtons::YesNo}) != BoxAnswer::Yes)
+    return;
+  exportAs(path, target.format);
 }
 
 }  // namespace vexal

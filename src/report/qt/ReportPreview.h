@@ -88,6 +88,7 @@ class TReportPreview : public QDialog {
   bool printOn(QPrinter &printer);
   bool savePdf(const QString &path);
   bool exportTo(const QString &path);
+  bool exportAs(const QString &path, ExportFormat format);
 
   QToolButton *First, *Prior, *Next, *Last;
   QSpinBox *PageNumber;

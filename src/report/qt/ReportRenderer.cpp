@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QRawFont>
 #include <exception>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -92,11 +93,13 @@ class GlyphWriter {
 
   const FontSpec &fontSpec() const { return fontSpec_; }
   const QFont &font() const { return font_; }
+  // From the top of a text to its baseline, as add() places it.
+  double ascent() const { return raw_.isValid() ? raw_.ascent() : QFontMetricsF(font_).ascent(); }
 
   // Adds `text` with its top-left corner at `at` (centred in [at.x, at.x + centreWidth]
-  // when centreWidth > 0) to the glyphs drawn by flush(). Characters the font lacks are
-  // drawn at once with the painter's own text drawing.
-  void add(QPainter &painter, QPointF at, const QString &text, double centreWidth) {
+  // when centreWidth > 0) to the glyphs drawn by flush(), its baseline `ascent` below the
+  // top. Characters the font lacks are drawn at once with the painter's own text drawing.
+  void add(QPainter &painter, QPointF at, const QString &text, double centreWidth, double ascent) {
     const qsizetype first = glyphs_.size();
     double x = 0;
     for (const QChar c : text) {
@@ -104,14 +107,14 @@ class GlyphWriter {
       if (!g) {
         glyphs_.resize(first);
         positions_.resize(first);
-        return fallback(painter, at, text, centreWidth);
+        return fallback(painter, at, text, centreWidth, ascent);
       }
       glyphs_.push_back(g->index);
       positions_.push_back(QPointF(x, 0));
       x += g->advance;
     }
     if (centreWidth > 0) at.rx() += (centreWidth - x) / 2;
-    const QPointF baseline = at + QPointF(0, raw_.ascent());
+    const QPointF baseline = at + QPointF(0, ascent);
     // An underline runs from the run's origin: underlined texts go out one by one.
     if (fontSpec_.underline) return flush(painter, baseline);
     for (qsizetype i = first; i < positions_.size(); ++i) positions_[i] += baseline;
@@ -152,13 +155,12 @@ class GlyphWriter {
     return it->second.index != 0 ? &it->second : nullptr;
   }
 
-  void fallback(QPainter &painter, QPointF at, const QString &text, double centreWidth) {
+  void fallback(QPainter &painter, QPointF at, const QString &text, double centreWidth,
+                double ascent) {
     painter.setFont(font_);
     if (centreWidth > 0)
-      painter.drawText(QRectF(at, QSizeF(centreWidth, font_.pointSizeF() * 10)),
-                       Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip, text);
-    else
-      painter.drawText(at + QPointF(0, QFontMetricsF(font_).ascent()), text);
+      at.rx() += (centreWidth - QFontMetricsF(font_).horizontalAdvance(text)) / 2;
+    painter.drawText(at + QPointF(0, ascent), text);
   }
 
   FontSpec fontSpec_;
@@ -196,12 +198,27 @@ class GlyphWriters {
   std::vector<std::unique_ptr<GlyphWriter>> writers_;
 };
 
+// The texts of one page-footer line ("The Page 1 Of 2": 10, 8, 10 and 9 point) share the
+// baseline of the line's largest font, so that the smaller ones do not ride high. Other
+// texts hang from their top. The key is the line's top in millimetres.
+std::map<double, double> footerLineAscents(GlyphWriters &writers, const LaidOutPage &page) {
+  std::map<double, double> ascents;
+  for (const PlacedElement &e : page.elements) {
+    if (e.band != BandKind::PageFooter || e.kind == ReportElementKind::Picture || e.text.empty())
+      continue;
+    double &line = ascents[e.y];
+    line = std::max(line, writers.forFont(e.font).ascent());
+  }
+  return ascents;
+}
+
 void drawPage(QPainter &painter, GlyphWriters &writers, const LaidOutPage &page, double pxPerMm,
               const QImage *picture) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const std::map<double, double> footerAscents = footerLineAscents(writers, page);
   for (const PlacedElement &e : page.elements) {
     const QPointF at(e.x * pxPerMm, e.y * pxPerMm);
     if (e.kind == ReportElementKind::Picture) {
@@ -211,8 +228,11 @@ void drawPage(QPainter &painter, GlyphWriters &writers, const LaidOutPage &page,
     }
     if (e.text.empty()) continue;
     painter.setPen(reportColour(e.font.colour));
-    writers.forFont(e.font).add(painter, at, QString::fromStdString(e.text),
-                                e.centred ? e.width * pxPerMm : 0);
+    GlyphWriter &writer = writers.forFont(e.font);
+    const auto line =
+        e.band == BandKind::PageFooter ? footerAscents.find(e.y) : footerAscents.end();
+    writer.add(painter, at, QString::fromStdString(e.text), e.centred ? e.width * pxPerMm : 0,
+               line != footerAscents.end() ? line->second : writer.ascent());
   }
   // The texts of each font and colour go to the device together.
   writers.forEach([&painter](GlyphWriter &w) {

@@ -146,7 +146,11 @@ TEST_F(FrmLinkTest, ConnectWithoutCableSaysSo) {
   EXPECT_EQ(dialogs.boxes[0].text, QString::fromLatin1(kCableMissingText));
   EXPECT_EQ(dialogs.boxes[0].icon, BoxIcon::Information);
   EXPECT_EQ(frm->Panel2->caption(), "Connect");
-  EXPECT_EQ(frm->HistoryListBox->count(), 0);
+  // The right click on Connect shows the attempt.
+  frm->Panel2->actions().first()->trigger();
+  ASSERT_EQ(frm->LinkHistoryLines->count(), 1);
+  EXPECT_EQ(frm->LinkHistoryLines->item(0)->text(),
+            "NO CABLE: no \"USB to Serial\" among the 0 HID devices seen");
 }
 
 TEST_F(FrmLinkTest, PluggingInRebuildsTheListAndTheWatchdogTicks) {

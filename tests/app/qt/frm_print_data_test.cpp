@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <optional>
 
 #include "app/qt/FrmTest.h"
 #include "record/qt/ReadingGrid.h"
@@ -19,6 +20,7 @@
 #include "report/qt/ReportPreview.h"
 #include "support/FixedClock.h"
 #include "support/MeterFrames.h"
+#include "support/ModalWindows.h"
 #include "support/ScriptedDialogs.h"
 
 namespace vexal {
@@ -44,21 +46,18 @@ class FrmPrintDataTest : public ::testing::Test {
       frm.ReadLusk(0, report.data(), static_cast<std::uint16_t>(report.size()));
   }
 
-  // Runs `whileOpen` on the preview once it is the active modal window, then closes it.
+  // Runs `whileOpen` on the preview once it is the active modal window, then closes it; the
+  // test fails at once when another window is modal instead.
   void onPreview(std::function<void(TReportPreview &)> whileOpen) {
-    QTimer::singleShot(0, [this, whileOpen] {
-      auto *preview = qobject_cast<TReportPreview *>(QApplication::activeModalWidget());
-      sawPreview = preview != nullptr;
-      if (!preview) return;
-      whileOpen(*preview);
-      preview->CloseButton->click();
-    });
+    previewCheck.emplace(std::move(whileOpen),
+                         [](TReportPreview &preview) { preview.CloseButton->click(); });
   }
+  bool sawPreview() const { return previewCheck && previewCheck->seen(); }
 
   FixedClock clock{1000};
   ScriptedDialogs dialogs;
   TFrmTest frm;
-  bool sawPreview = false;
+  std::optional<test_windows::ModalWindowCheck<TReportPreview>> previewCheck;
 };
 
 TEST_F(FrmPrintDataTest, PrintDataPreviewsTheRowsHeldWhenPressed) {
@@ -79,7 +78,7 @@ TEST_F(FrmPrintDataTest, PrintDataPreviewsTheRowsHeldWhenPressed) {
     if (!shots.isEmpty()) preview.grab().save(QString::fromUtf8(shots) + "/print-data.png");
   });
   frm.MajPrint->click();
-  EXPECT_TRUE(sawPreview);
+  EXPECT_TRUE(sawPreview());
   EXPECT_EQ(frm.session().cds1.rowCount(), 42u);
   EXPECT_EQ(frm.DBGrid1->rowCount(), 42);  // the grid caught up when the preview closed
   EXPECT_EQ(frm.reportFlows().reports.DataReportPageCount, 2);
@@ -92,7 +91,7 @@ TEST_F(FrmPrintDataTest, StoredDataReportButtonPreviewsTheStoreReport) {
     EXPECT_EQ(preview.windowTitle(), "Print Preview - LUSK STORE DATA REPORT");
   });
   frm.SpeedButton7->click();
-  EXPECT_TRUE(sawPreview);
+  EXPECT_TRUE(sawPreview());
   EXPECT_EQ(frm.reportFlows().reports.StoreReportPageCount, 1);
 }
 
@@ -121,7 +120,7 @@ TEST_F(FrmPrintDataTest, PrintStyleDataReportPreviewsTheTable) {
     dialog.BitBtn1->click();
   });
   frm.printClick();
-  EXPECT_TRUE(sawPreview);
+  EXPECT_TRUE(sawPreview());
   EXPECT_TRUE(dialogs.boxes.empty());
 }
 

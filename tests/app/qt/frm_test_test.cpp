@@ -115,7 +115,9 @@ TEST_F(FrmTestTest, ControlsSitWhereTheLayoutTableSays) {
   for (const DesignPlace &place : mainWindowPlaces()) {
     const auto *control = frm->findChild<QWidget *>(place.name);
     ASSERT_NE(control, nullptr) << place.name;
-    if (!place.geometry.isEmpty()) EXPECT_EQ(control->geometry(), place.geometry) << place.name;
+    if (!place.geometry.isEmpty()) {
+      EXPECT_EQ(control->geometry(), place.geometry) << place.name;
+    }
     EXPECT_EQ(control->isHidden(), !place.shown) << place.name;
   }
   for (QWidget *holder : {frm->ClientArea->widget(), static_cast<QWidget *>(frm->Panel7)}) {
@@ -653,6 +655,19 @@ TEST_F(FrmTestTest, ExitAndCloseEndWithoutAsking) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
   EXPECT_TRUE(frm->close());
   EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// The window is off the screen before the program ends and frees the table.
+TEST_F(FrmTestTest, ExitHidesTheWindowAtOnce) {
+  frm->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frm.get()));
+  std::vector<bool> shownWhenEnding;
+  QObject::connect(frm.get(), &TFrmTest::endRequested,
+                   [&] { shownWhenEnding.push_back(frm->isVisible()); });
+  click(frm->Panel3);
+  frm->show();
+  frm->miExit->trigger();
+  EXPECT_EQ(shownWhenEnding, (std::vector<bool>{false, false}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -238,6 +239,53 @@ TEST_F(HelpWindowTest, FindGoesFromMatchToMatchAndRoundTheEnd) {
   EXPECT_EQ(help.findStatus->text().trimmed(), QStringLiteral("Not found"));
   // A failed search keeps the place of the last match.
   EXPECT_EQ(help.page->textCursor().selectionStart(), secondMatch);
+}
+
+// After following a link the contents mark the topic shown, not the one before.
+TEST_F(HelpWindowTest, ContentsFollowThePageShown) {
+  const QString path = file("lusk.hlp", kSmallGuide);
+  help.showFile(path);
+  QTest::qWait(0);
+  QUrl far = QUrl::fromLocalFile(path);
+  far.setFragment(QStringLiteral("far"));
+  help.page->setSource(far);
+  ASSERT_TRUE(help.contents->currentItem());
+  EXPECT_EQ(help.contents->currentItem()->text(0), QStringLiteral("Far section"));
+  help.backAction->trigger();
+  ASSERT_TRUE(help.contents->currentItem());
+  EXPECT_EQ(help.contents->currentItem()->text(0), QStringLiteral("First section"));
+  // Scrolling by hand moves the mark too.
+  help.page->verticalScrollBar()->setValue(help.page->verticalScrollBar()->maximum());
+  EXPECT_EQ(help.contents->currentItem()->text(0), QStringLiteral("Far section"));
+}
+
+TEST_F(HelpWindowTest, LongTopicNamesAreShownWhole) {
+  const QString longName = QStringLiteral(
+      "Recording rules: the record limit, the sampling "
+      "interval and the repeat filter, in that order");
+  help.showFile(
+      file("lusk.hlp", "<html><body><h2>" + longName.toUtf8() + "</h2><p>text</p></body></html>"));
+  QTest::qWait(0);
+  QTreeWidgetItem *item = help.contents->topLevelItem(0);
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->toolTip(0), longName);
+  const int needed = help.contents->fontMetrics().horizontalAdvance(longName);
+  EXPECT_GE(help.contents->header()->sectionSize(0), needed);
+  EXPECT_EQ(help.contents->textElideMode(), Qt::ElideNone);
+}
+
+// "alpha" stands under "First section" and under "Far section": after the link to the far
+// section, Find goes on from there instead of from the top of the page.
+TEST_F(HelpWindowTest, FindStartsWhereThePageIsShown) {
+  const QString path = file("lusk.hlp", kSmallGuide);
+  help.showFile(path);
+  QTest::qWait(0);
+  QUrl far = QUrl::fromLocalFile(path);
+  far.setFragment(QStringLiteral("far"));
+  help.page->setSource(far);
+  ASSERT_TRUE(help.findInPage(QStringLiteral("alpha")));
+  const int farHeading = help.page->document()->find(QStringLiteral("Far section")).position();
+  EXPECT_GT(help.page->textCursor().selectionStart(), farHeading);
 }
 
 TEST_F(HelpWindowTest, TypingInTheFindBoxSearches) {

@@ -80,10 +80,11 @@ void expectSegments(const QImage &image, Element e, const std::string &lit) {
   const double t = segmentThickness(glyph, entry.textHeight);
   for (char s : std::string("abcdefg")) {
     const QRgb p = pixelAt(image, segmentCentre(glyph, t, s));
-    if (lit.find(s) != std::string::npos)
+    if (lit.find(s) != std::string::npos) {
       EXPECT_TRUE(isBlack(p)) << elementName(e) << " segment " << s << " should be lit";
-    else
+    } else {
       EXPECT_TRUE(isWhite(p)) << elementName(e) << " segment " << s << " should be dark";
+    }
   }
 }
 
@@ -192,7 +193,9 @@ TEST(PanelDigits, BlankMainDigitsLeaveOnlyTheMinusSignInTheValueRegion) {
   EXPECT_GT(countPixels(image, minus, isBlack), 0);
   for (int y = value.top(); y <= value.bottom(); ++y)
     for (int x = value.left(); x <= value.right(); ++x)
-      if (!minus.contains(x, y)) ASSERT_TRUE(isWhite(image.pixel(x, y))) << x << "," << y;
+      if (!minus.contains(x, y)) {
+        ASSERT_TRUE(isWhite(image.pixel(x, y))) << x << "," << y;
+      }
 
   state.hide(Element::LabelF);
   EXPECT_TRUE(allWhite(renderPanel(state), value));

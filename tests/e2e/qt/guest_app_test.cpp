@@ -274,7 +274,9 @@ TEST_F(AppOnHidraw, ListsTheCableAmongOtherDevicesAndConnectsToIt) {
   EXPECT_EQ(dialogs_.boxes[0].icon, BoxIcon::Information);
   EXPECT_EQ(caption(), "Connect");
   EXPECT_FALSE(usbConDown());
-  EXPECT_EQ(frm_->HistoryListBox->count(), 0);
+  ASSERT_EQ(frm_->HistoryListBox->count(), 1);
+  EXPECT_TRUE(frm_->HistoryListBox->item(0)->text().startsWith(
+      QStringLiteral("NO CABLE: no \"USB to Serial\" among the ")));
 
   // Plugged in while the window runs: the cable, an unrelated device, and a second
   // "USB to Serial" that reports a serial number.
@@ -335,9 +337,13 @@ TEST_F(AppOnHidraw, ConnectRecordsThePolarisationIndexTestAndDisconnectStops) {
     const TableRow row = table.row(r);
     const auto value = ohms(row);
     ASSERT_TRUE(value.has_value()) << "row " << r;
-    if (previous) EXPECT_GE(*value, *previous) << "row " << r;
+    if (previous) {
+      EXPECT_GE(*value, *previous) << "row " << r;
+    }
     previous = value;
-    if (gigaOhms) EXPECT_EQ(row.unit, kGigaOhm) << "row " << r;
+    if (gigaOhms) {
+      EXPECT_EQ(row.unit, kGigaOhm) << "row " << r;
+    }
     gigaOhms |= row.unit == kGigaOhm;
   }
   EXPECT_TRUE(gigaOhms);

@@ -21,6 +21,7 @@
 #include "report/qt/FrmStore.h"
 #include "report/qt/ReportPreview.h"
 #include "support/FixedClock.h"
+#include "support/ModalWindows.h"
 #include "support/ScriptedDialogs.h"
 
 namespace vexal {
@@ -169,13 +170,13 @@ TEST_F(FrmStoreTest, CloseButtonAndStoreReportButton) {
   store->show();
   // The report button opens the store-data report in the preview, over the window.
   QString previewed;
-  QTimer::singleShot(0, [&] {
-    if (auto *preview = qobject_cast<TReportPreview *>(QApplication::activeModalWidget())) {
-      previewed = QString::fromStdString(preview->document().layout().name);
-      preview->CloseButton->click();
-    }
-  });
+  test_windows::ModalWindowCheck<TReportPreview> check(
+      [&](TReportPreview &preview) {
+        previewed = QString::fromStdString(preview.document().layout().name);
+      },
+      [](TReportPreview &preview) { preview.CloseButton->click(); });
   QTest::mouseClick(store->SpeedButton7, Qt::LeftButton);
+  EXPECT_TRUE(check.seen());
   EXPECT_EQ(previewed, "Report2");
   EXPECT_TRUE(store->isVisible());
   EXPECT_TRUE(dialogs.fileDialogs.empty());

@@ -179,6 +179,66 @@ TEST_F(ReportPreviewTest, SavesAsPdfAndExportsThroughTheFileDialog) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
+// "report" typed with "Comma-separated text (*.csv)" chosen writes CSV to report.csv.
+TEST_F(ReportPreviewTest, ExportWritesTheChosenTypeUnlessTheNameCarriesOne) {
+  auto preview = open(3);
+  const QString csvFilter = QStringLiteral("Comma-separated text (*.csv)");
+  dialogs.chooseNextFile(dir.filePath(QStringLiteral("report")), csvFilter);
+  preview->ExportButton->click();
+  ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+  EXPECT_TRUE(dialogs.fileDialogs[0].suffixFromFilter);
+  EXPECT_TRUE(dialogs.fileDialogs[0].nameFilters.contains(csvFilter));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.csv"});
+  QFile csv(dir.filePath(QStringLiteral("report.csv")));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(csv.readAll().startsWith("\xEF\xBB\xBFNo,Time,Value"));
+  EXPECT_TRUE(dialogs.boxes.empty());
+
+  // A typed extension wins over the chosen type.
+  dialogs.chooseNextFile(dir.filePath(QStringLiteral("plain.txt")), csvFilter);
+  preview->ExportButton->click();
+  QFile text(dir.filePath(QStringLiteral("plain.txt")));
+  ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(text.readAll().contains("No,Time"));
+  dialogs.chooseNextFile(dir.filePath(QStringLiteral("page.htm")), csvFilter);
+  preview->ExportButton->click();
+  QFile html(dir.filePath(QStringLiteral("page.htm")));
+  ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(html.readAll().contains("<html"));
+}
+
+TEST_F(ReportPreviewTest, ExportAsksBeforeReplacingAFileTheDialogDidNotName) {
+  auto preview = open(3);
+  const QString existing = dir.filePath(QStringLiteral("report.txt"));
+  {
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+  }
+  dialogs.chooseNextFile(dir.filePath(QStringLiteral("report")), QStringLiteral("Plain text (*.txt)"));
+  dialogs.answerNextBox(BoxAnswer::No);
+  preview->ExportButton->click();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::YesNo);
+  EXPECT_TRUE(dialogs.boxes[0].text.contains(QStringLiteral("report.txt")));
+  QFile kept(existing);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), "keep me");
+  kept.close();
+
+  dialogs.chooseNextFile(dir.filePath(QStringLiteral("report")), QStringLiteral("Plain text (*.txt)"));
+  dialogs.answerNextBox(BoxAnswer::Yes);
+  preview->ExportButton->click();
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_NE(kept.readAll(), "keep me");
+}
+
+TEST(FileDialogFilters, TheFilterExtensionIsTheFirstPatterns) {
+  EXPECT_EQ(filterExtension(QStringLiteral("Comma-separated text (*.csv)")), "csv");
+  EXPECT_EQ(filterExtension(QStringLiteral("HTML document (*.html *.htm)")), "html");
+  EXPECT_EQ(filterExtension(QStringLiteral("All files (*)")), "");
+}
+
 TEST_F(ReportPreviewTest, ExportToAnotherNameIsRefusedAndWritesNothing) {
   auto preview = open(5);
   EXPECT_THROW(preview->exportTo(dir.filePath(QStringLiteral("r.xls"))), EExportName);

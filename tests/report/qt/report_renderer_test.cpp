@@ -191,5 +191,44 @@ TEST(ReportPage, DrawsTextsOnlyWhereTheLayoutPutsThem) {
   EXPECT_TRUE(inkIn(QRectF(18.5, 31.2, 5, 6.6)));
 }
 
+// "The Page 1 Of 2": the 8 point page number sits on the baseline of the 10 point texts
+// beside it, not hung from the same top.
+TEST(ReportPage, FooterTextsShareOneBaseline) {
+  ReadingTable t = tableOf(45);
+  PrintReports reports;
+  const ReportDocument doc = reports.openDataReport(t, "d");
+  const double dpi = 300;
+  const double pxPerMm = dpi / 25.4;
+  const QImage page = renderReportPage(doc, 1, dpi);
+  const PlacedElement *number = nullptr, *of = nullptr;
+  for (const PlacedElement &e : doc.page(1).elements) {
+    if (e.band != BandKind::PageFooter) continue;
+    if (e.kind == ReportElementKind::PageNumber) number = &e;
+    if (e.text == "Of") of = &e;
+  }
+  ASSERT_TRUE(number && of);
+  ASSERT_EQ(number->y, of->y);  // one line of the layout
+  ASSERT_LT(number->font.points, of->font.points);
+  // The lowest inked row of a text without descenders is its baseline.
+  auto lowestInk = [&](const PlacedElement &e, double widthMm) {
+    int lowest = -1;
+    for (int y = qRound(e.y * pxPerMm); y < qRound((e.y + 8) * pxPerMm); ++y)
+      for (int x = qRound(e.x * pxPerMm); x < qRound((e.x + widthMm) * pxPerMm); ++x)
+        if (qGray(page.pixel(x, y)) < 128) lowest = y;
+    return lowest;
+  };
+  const int numberBaseline = lowestInk(*number, 2.5);
+  const int ofBaseline = lowestInk(*of, 4.5);
+  ASSERT_GT(numberBaseline, 0);
+  ASSERT_GT(ofBaseline, 0);
+  EXPECT_NEAR(numberBaseline, ofBaseline, 1)
+      << "page number baseline " << numberBaseline << " px, \"Of\" " << ofBaseline << " px";
+  const QByteArray shots = qgetenv("VEXAL_SHOT_DIR");
+  if (!shots.isEmpty())
+    page.copy(
+            QRect(0, qRound((number->y - 2) * pxPerMm), qRound(80 * pxPerMm), qRound(12 * pxPerMm)))
+        .save(QString::fromUtf8(shots) + "/report-footer.png");
+}
+
 }  // namespace
 }  // namespace vexal
