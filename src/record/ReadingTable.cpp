@@ -165,6 +165,11 @@ bool ReadingTable::sameContent(const ReadingTable &other) const {
   return true;
 }
 
+void ReadingTable::setChangeLog(const std::deque<ChangeLogEntry> &log) {
+  log_.clear();
+  for (const ChangeLogEntry &entry : log) log_.push_back(entry);
+}
+
 void ReadingTable::clear() {
   // Snapshots keep the old rows; the table starts on new storage. Rows are never changed in
   // place, so the pool (only ever appended to) can stay shared.

@@ -103,8 +103,9 @@ class ReadingTable {
   // Same rows, row states and change log (the text pool may differ).
   bool sameContent(const ReadingTable &other) const;
 
-  const std::deque<ChangeLogEntry> &changeLog() const { return log_; }
-  void setChangeLog(std::deque<ChangeLogEntry> log) { log_ = std::move(log); }
+  using ChangeLog = RowBlocks<ChangeLogEntry>;
+  const ChangeLog &changeLog() const { return log_; }
+  void setChangeLog(const std::deque<ChangeLogEntry> &log);
 
   // Delete Data: no rows, empty log, sequence numbers start at 1 again.
   void clear();
@@ -155,7 +156,7 @@ class ReadingTable {
   // ones where they are) or dropped together by moving to new storage.
   using Rows = RowBlocks<Row>;
   std::shared_ptr<Rows> rows_ = std::make_shared<Rows>();
-  std::deque<ChangeLogEntry> log_;
+  ChangeLog log_;
   // Index 0 unused: no value. Only ever appended to while shared.
   std::shared_ptr<std::vector<std::string>> pool_ = std::make_shared<std::vector<std::string>>(1);
   std::unordered_map<std::string, std::uint32_t> poolIndex_;

@@ -1,5 +1,6 @@
 #pragma once
-// Storage for many small fixed records that are only appended, or cut back from the end.
+// Storage for many small fixed records that are only appended, or cut back from the end (the
+// reading table's rows and its change log).
 // Appending never moves a record, so references to earlier ones stay valid (snapshots read
 // them while the table grows).
 //
@@ -14,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vexal {
@@ -30,6 +32,17 @@ class RowBlocks {
   RowBlocks() = default;
   RowBlocks(const RowBlocks &) = delete;
   RowBlocks &operator=(const RowBlocks &) = delete;
+  // The moved-from store is empty.
+  RowBlocks(RowBlocks &&other) noexcept
+      : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {
+    other.blocks_.clear();
+  }
+  RowBlocks &operator=(RowBlocks &&other) noexcept {
+    blocks_ = std::move(other.blocks_);
+    size_ = std::exchange(other.size_, 0);
+    other.blocks_.clear();
+    return *this;
+  }
 
   // A store holding copies of the first `count` records of `other`.
   RowBlocks(const RowBlocks &other, std::size_t count) {
@@ -38,6 +51,35 @@ class RowBlocks {
 
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
+  const T &front() const { return (*this)[0]; }
+  const T &back() const { return (*this)[size_ - 1]; }
+
+  // Walks the records in order.
+  class const_iterator {
+   public:
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    const_iterator(const RowBlocks *store, std::size_t i) : store_(store), i_(i) {}
+    const T &operator*() const { return (*store_)[i_]; }
+    const_iterator &operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator==(const const_iterator &other) const { return i_ == other.i_; }
+
+   private:
+    const RowBlocks *store_;
+    std::size_t i_;
+  };
+  const_iterator begin() const { return {this, 0}; }
+  const_iterator end() const { return {this, size_}; }
+
+  bool operator==(const RowBlocks &other) const {
+    if (size_ != other.size_) return false;
+    for (std::size_t i = 0; i < size_; ++i)
+      if (!((*this)[i] == other[i])) return false;
+    return true;
+  }
 
   const T &operator[](std::size_t i) const {
     if (i < kSmallRows) return blocks_[0][i];
@@ -54,6 +96,8 @@ class RowBlocks {
     *slot = record;
     ++size_;
   }
+
+  void clear() { resize(0); }
 
   // Keeps the first `count` records (never more than there are).
   void resize(std::size_t count) {

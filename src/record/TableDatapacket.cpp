@@ -70,7 +70,7 @@ void putNumber(BlockWriter &out, Number n) {
   out.put(std::string_view(buf, static_cast<std::size_t>(end - buf)));
 }
 
-void putChangeLog(BlockWriter &out, const std::deque<ChangeLogEntry> &log) {
+void putChangeLog(BlockWriter &out, const ReadingTable::ChangeLog &log) {
   if (log.empty()) {
     out.put("<PARAMS/>");
     return;
