@@ -50,8 +50,10 @@ std::string benchDir() {
 
 ReadingTable piTests() {
   ReadingTable t;
-  const std::string megohm = "M" + std::string(kOhm), gigohm = "G" + std::string(kOhm);
-  const std::string function = "IR:2500 100G" + std::string(kOhm);
+  std::string megohm(1, 'M'), gigohm(1, 'G'), function = "IR:2500 100G";
+  megohm += kOhm;
+  gigohm += kOhm;
+  function += kOhm;
   TableRow r;
   std::int64_t ms = 8LL * 3600 * 1000;
   for (int i = 0; i < kRows; ++i) {

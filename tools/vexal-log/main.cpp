@@ -97,7 +97,9 @@ std::optional<LogOptions> parseOptions(int argc, char **argv) {
                arg == "--duration" || arg == "--count" || arg == "--out") {
       if (i + 1 >= argc) return fail(arg + " needs a value");
       const std::string v = argv[++i];
-      const std::string echoed = "'" + echoInput(v) + "'";
+      std::string echoed(1, '\'');
+      echoed += echoInput(v);
+      echoed += '\'';
       if (arg == "--decimal") {
         if (v.size() > kMaxDecimalBytes) return fail("--decimal takes at most 9 bytes");
         o.recording.decimal = v;

@@ -104,7 +104,9 @@ std::string runJson(const InsulationRun &run, std::optional<double> temperatureC
   appendKey(out, "values");
   out += std::to_string(run.values);
   for (const int seconds : kRunMarkSeconds) {
-    appendKey(out, "r" + std::to_string(seconds));
+    std::string key(1, 'r');
+    key += std::to_string(seconds);
+    appendKey(out, key);
     appendNumber(out, run.resistanceAt(seconds));
   }
   appendKey(out, "dar");

@@ -256,12 +256,15 @@ TEST_F(ReportPreviewTest, AtFitWidthThePaperFillsTheView) {
   // Across the middle of the view, nearly every pixel is paper or print, not background.
   int paper = 0;
   const int y = shot.height() / 2;
-  for (int x = 0; x < shot.width(); ++x)
-    if (shot.pixelColor(x, y).lightness() > 200 || shot.pixelColor(x, y).lightness() < 60) ++paper;
+  for (int x = 0; x < shot.width(); ++x) {
+    const int lightness = shot.pixelColor(x, y).lightness();
+    if (lightness > 200 || lightness < 60) ++paper;
+  }
   EXPECT_GT(paper, shot.width() * 8 / 10);
   const QByteArray shotDir = qgetenv("VEXAL_SHOT_DIR");
-  if (!shotDir.isEmpty())
+  if (!shotDir.isEmpty()) {
     EXPECT_TRUE(preview->grab().save(QString::fromUtf8(shotDir) + "/preview.png"));
+  }
 }
 
 }  // namespace
