@@ -103,9 +103,11 @@ prepare() {
 	install_packages || true
 	command -v qemu-system-x86_64 >/dev/null ||
 		skip "qemu-system-x86_64 is not installed and cannot be (run scripts/install-deps.sh as root)"
-	[ -x /bin/busybox ] && busybox --list 2>/dev/null | grep -qx insmod ||
+	# grep reads the whole list: with -q it could stop early, and the writer's broken pipe
+	# would fail the pipeline (pipefail) and skip the tests for no reason.
+	[ -x /bin/busybox ] && busybox --list 2>/dev/null | grep -x insmod >/dev/null ||
 		skip "busybox-static is not installed"
-	qemu-system-x86_64 -accel help 2>/dev/null | grep -qx tcg ||
+	qemu-system-x86_64 -accel help 2>/dev/null | grep -x tcg >/dev/null ||
 		skip "this qemu-system-x86_64 has no software emulation (tcg)"
 	local probe
 	probe=$(echo q | timeout 30 qemu-system-x86_64 -machine none -accel tcg -nodefaults \
