@@ -31,13 +31,14 @@ constexpr double kLogTimeFloorS = 1.0;
 
 }  // namespace
 
-RunCurveChart::RunCurveChart(QWidget *parent) : QChartView(parent) {
-  chart_ = new QChart;
+// The view is made with its chart, so it owns it from the start (a chart set later would
+// leave the view's own first chart behind).
+RunCurveChart::RunCurveChart(QWidget *parent) : QChartView(new QChart, parent) {
+  chart_ = chart();
   chart_->setAnimationOptions(QChart::NoAnimation);
   chart_->setMargins(QMargins(4, 4, 8, 4));
   chart_->legend()->setAlignment(Qt::AlignBottom);
   chart_->legend()->setFont(arial(11));
-  setChart(chart_);
   setRenderHint(QPainter::Antialiasing);
 
   ohmAxis_ = new QCategoryAxis(chart_);

@@ -201,7 +201,8 @@ TEST(ReportPage, FooterTextsShareOneBaseline) {
   const double pxPerMm = dpi / 25.4;
   const QImage page = renderReportPage(doc, 1, dpi);
   const PlacedElement *number = nullptr, *of = nullptr;
-  for (const PlacedElement &e : doc.page(1).elements) {
+  const LaidOutPage laidOut = doc.page(1);  // the elements below point into it
+  for (const PlacedElement &e : laidOut.elements) {
     if (e.band != BandKind::PageFooter) continue;
     if (e.kind == ReportElementKind::PageNumber) number = &e;
     if (e.text == "Of") of = &e;
