@@ -26,25 +26,16 @@
 #include "record/TableTextFile.h"
 #include "record/TimeOfDay.h"
 
+#include "BenchFiles.h"
+
 namespace {
 
 using namespace vexal;
 
 constexpr int kRows = 1'000'000;
 
-class QuietReporter : public DataFileReporter {
- public:
-  void showMessage(const std::string &) override {}
-  void showLoadFailed(const std::string &) override { failed = true; }
-  bool failed = false;
-};
-
-std::string benchDir() {
-  const char *env = std::getenv("VEXAL_BENCH_DIR");
-  std::string dir = env && *env ? env : "/tmp/vexal-bench";
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+using bench::benchDir;
+using bench::QuietReporter;
 
 // A recording session: rising numbers and times, values that wander, the usual texts.
 const ReadingTable &sessionTable() {

@@ -27,6 +27,8 @@
 #include "record/DataFiles.h"
 #include "record/TimeOfDay.h"
 
+#include "BenchFiles.h"
+
 namespace {
 
 using namespace vexal;
@@ -34,19 +36,8 @@ using namespace vexal;
 constexpr int kRows = 1'000'000;
 constexpr int kRowsPerTest = 630;
 
-class QuietReporter : public DataFileReporter {
- public:
-  void showMessage(const std::string &) override {}
-  void showLoadFailed(const std::string &) override { failed = true; }
-  bool failed = false;
-};
-
-std::string benchDir() {
-  const char *env = std::getenv("VEXAL_BENCH_DIR");
-  std::string dir = env && *env ? env : "/tmp/vexal-bench";
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+using bench::benchDir;
+using bench::QuietReporter;
 
 ReadingTable piTests() {
   ReadingTable t;
