@@ -13,6 +13,7 @@
 
 #include "record/FileDescriptor.h"
 #include "record/TempFileCleanup.h"
+#include "record/WriteBehindSink.h"
 
 namespace vexal {
 
@@ -28,23 +29,6 @@ EFileError createError(std::string_view path, int err) {
 EFileError writeError(std::string_view path, int err) {
   return EFileError("Cannot write file \"" + std::string(path) + "\". " + reason(err));
 }
-
-class FileSink : public ByteSink {
- public:
-  FileSink(int fd, std::string_view path) : fd_(fd), path_(path) {}
-  void write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw writeError(path_, n < 0 ? errno : ENOSPC);
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-  }
-
- private:
-  int fd_;
-  std::string_view path_;
-};
 
 std::string folderOf(const std::string &path) {
   std::size_t slash = path.rfind('/');
@@ -93,8 +77,9 @@ int createTempBeside(const std::string &target, std::string &tempPath) {
 // devices cannot be synced (EINVAL, ENOTSUP): for them the close is what counts.
 void fill(FileDescriptor &fd, const std::string &path,
           const std::function<void(ByteSink &)> &produce) {
-  FileSink sink(fd.get(), path);
+  WriteBehindSink sink(fd.get(), [&path](int err) { throw writeError(path, err); });
   produce(sink);
+  sink.finish();
   if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS)
     throw writeError(path, errno);
   if (fd.close() != 0) throw writeError(path, errno);

@@ -46,6 +46,13 @@ class BlockWriter {
     if (used_ == kBlock) flush();
     buffer_[used_++] = c;
   }
+  // Room for up to `bytes` (at most kBlock) written straight into the block, for a writer
+  // that knows how long its piece can get; `commit` then takes the piece up to `end`.
+  char *room(std::size_t bytes) {
+    if (bytes > kBlock - used_) flush();
+    return buffer_.get() + used_;
+  }
+  void commit(const char *end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
   // Hands everything collected so far to the sink. Must be called at the end.
   void flush() {
     if (used_ == 0) return;

@@ -26,15 +26,6 @@ constexpr std::string_view kMetadataStart =
     "<FIELD attrname=\"I_Range\" fieldtype=\"string\" WIDTH=\"20\"/>"
     "</FIELDS>";
 
-struct TextField {
-  Field field;
-  std::string_view name;
-};
-constexpr TextField kTextFields[] = {{Field::Value, "Value"},
-                                     {Field::Unit, "Unit"},
-                                     {Field::VRange, "V_Range"},
-                                     {Field::IRange, "I_Range"}};
-
 // What each byte of a string value becomes; empty for a byte written unchanged.
 constexpr std::array<std::string_view, 256> makeEscapes() {
   std::array<std::string_view, 256> e{};
@@ -50,24 +41,62 @@ constexpr std::array<std::string_view, 256> makeEscapes() {
   return e;
 }
 constexpr auto kEscapes = makeEscapes();
+constexpr std::size_t kLongestEscape = 6;
 
-void putEscaped(BlockWriter &out, std::string_view text) {
-  std::size_t runStart = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::string_view escape = kEscapes[static_cast<unsigned char>(text[i])];
-    if (escape.empty()) continue;
-    out.put(text.substr(runStart, i - runStart));
-    out.put(escape);
-    runStart = i + 1;
+// Rows and change-log entries are written straight into the writer's block, a whole piece
+// at a time; these are the longest such pieces can get. A row: "<ROW", RowState, No and
+// Time with their quotes (at most 52 bytes), four texts of at most kTextWidth bytes each
+// escaped, with their names and quotes, and "/>".
+constexpr std::size_t kMaxRowBytes = 64 + 4 * (16 + kTextWidth * kLongestEscape);
+constexpr std::size_t kMaxLogEntryBytes = 3 * (1 + 10);
+
+char *append(char *p, std::string_view text) {
+  std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+constexpr std::array<bool, 256> makeNeedsEscape() {
+  std::array<bool, 256> e{};
+  for (std::size_t b = 0; b < e.size(); ++b) e[b] = !kEscapes[b].empty();
+  return e;
+}
+constexpr auto kNeedsEscape = makeNeedsEscape();
+
+char *appendEscaped(char *p, std::string_view text) {
+  // Most texts hold nothing to escape: they are looked over first and copied whole.
+  std::size_t plain = 0;
+  while (plain < text.size() && !kNeedsEscape[static_cast<unsigned char>(text[plain])]) ++plain;
+  p = append(p, text.substr(0, plain));
+  for (char c : text.substr(plain)) {
+    if (kNeedsEscape[static_cast<unsigned char>(c)])
+      p = append(p, kEscapes[static_cast<unsigned char>(c)]);
+    else
+      *p++ = c;
   }
-  out.put(text.substr(runStart));
+  return p;
 }
 
 template <class Number>
-void putNumber(BlockWriter &out, Number n) {
-  char buf[24];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, n);
-  out.put(std::string_view(buf, static_cast<std::size_t>(end - buf)));
+char *appendNumber(char *p, Number n) {
+  return std::to_chars(p, p + 24, n).ptr;
+}
+
+// "hh:mm:sssss": hours, minutes, and the milliseconds within the minute.
+char *appendTime(char *p, std::int32_t ms) {
+  if (ms < 0 || ms >= kMsPerDay) ms = 0;
+  int h = ms / 3'600'000, m = ms / 60'000 % 60, inMinute = ms % 60'000;
+  const char t[] = {char('0' + h / 10),
+                    char('0' + h % 10),
+                    ':',
+                    char('0' + m / 10),
+                    char('0' + m % 10),
+                    ':',
+                    char('0' + inMinute / 10000),
+                    char('0' + inMinute / 1000 % 10),
+                    char('0' + inMinute / 100 % 10),
+                    char('0' + inMinute / 10 % 10),
+                    char('0' + inMinute % 10)};
+  return append(p, std::string_view(t, sizeof t));
 }
 
 void putChangeLog(BlockWriter &out, const ReadingTable::ChangeLog &log) {
@@ -78,47 +107,79 @@ void putChangeLog(BlockWriter &out, const ReadingTable::ChangeLog &log) {
   out.put("<PARAMS CHANGE_LOG=\"");
   bool first = true;
   for (const ChangeLogEntry &e : log) {
+    char *p = out.room(kMaxLogEntryBytes);
     for (std::uint32_t n : {e.a, e.b, e.c}) {
-      if (!first) out.put(' ');
+      if (!first) *p++ = ' ';
       first = false;
-      putNumber(out, n);
+      p = appendNumber(p, n);
     }
+    out.commit(p);
   }
   out.put("\"/>");
 }
 
-void putRow(BlockWriter &out, const ReadingTable &table, std::size_t i) {
-  out.put("<ROW");
+// Writes the rows one after the other. The unit, function and mode texts are the same few
+// stored texts row after row, so each of those fields keeps the last text it escaped, known
+// by where it is stored (the table does not change while it is written).
+class RowWriter {
+ public:
+  void put(BlockWriter &out, const ReadingTable &table, std::size_t i);
+
+ private:
+  struct Escaped {
+    const char *at = nullptr;
+    std::size_t size = 0;
+    std::string text;
+  };
+  static char *appendText(char *p, std::string_view text, Escaped &last);
+  Escaped last_[3];  // Unit, V_Range, I_Range
+};
+
+char *RowWriter::appendText(char *p, std::string_view text, Escaped &last) {
+  if (text.data() != last.at || text.size() != last.size) {
+    last.text.resize(text.size() * kLongestEscape);
+    last.text.resize(static_cast<std::size_t>(appendEscaped(last.text.data(), text) -
+                                              last.text.data()));
+    last.at = text.data();
+    last.size = text.size();
+  }
+  return append(p, last.text);
+}
+
+void RowWriter::put(BlockWriter &out, const ReadingTable &table, std::size_t i) {
+  char *p = append(out.room(kMaxRowBytes), "<ROW");
   if (std::uint8_t state = table.rowState(i)) {
-    out.put(" RowState=\"");
-    putNumber(out, static_cast<unsigned>(state));
-    out.put('"');
+    p = append(p, " RowState=\"");
+    p = appendNumber(p, static_cast<unsigned>(state));
+    *p++ = '"';
   }
   const TableRowView row = table.view(i);
   if (auto no = row.no) {
-    out.put(" No=\"");
-    putNumber(out, *no);
-    out.put('"');
+    p = append(p, " No=\"");
+    p = appendNumber(p, *no);
+    *p++ = '"';
   }
   if (auto ms = row.timeMs) {
-    out.put(" Time=\"");
-    out.put(formatDatapacketTime(*ms));
-    out.put('"');
+    p = append(p, " Time=\"");
+    p = appendTime(p, *ms);
+    *p++ = '"';
+  }
+  // The table keeps at most kTextWidth bytes of a text, which bounds the row.
+  if (row.value) {
+    p = append(p, " Value=\"");
+    p = appendEscaped(p, row.value->substr(0, kTextWidth));
+    *p++ = '"';
   }
   const std::pair<std::string_view, const std::optional<std::string_view> *> texts[] = {
-      {"Value", &row.value},
-      {"Unit", &row.unit},
-      {"V_Range", &row.vRange},
-      {"I_Range", &row.iRange}};
-  for (const auto &[name, text] : texts) {
+      {" Unit=\"", &row.unit}, {" V_Range=\"", &row.vRange}, {" I_Range=\"", &row.iRange}};
+  for (std::size_t t = 0; t < std::size(texts); ++t) {
+    const auto &[opening, text] = texts[t];
     if (!*text) continue;
-    out.put(' ');
-    out.put(name);
-    out.put("=\"");
-    putEscaped(out, **text);
-    out.put('"');
+    p = append(p, opening);
+    p = appendText(p, (*text)->substr(0, kTextWidth), last_[t]);
+    *p++ = '"';
   }
-  out.put("/>");
+  out.commit(append(p, "/>"));
 }
 
 // ---------------------------------------------------------------- reading
@@ -228,20 +289,8 @@ std::string_view shortText(const char *text, std::size_t limit) {
 // ---------------------------------------------------------------- public writing
 
 std::string formatDatapacketTime(std::int32_t ms) {
-  if (ms < 0 || ms >= kMsPerDay) ms = 0;
-  int h = ms / 3'600'000, m = ms / 60'000 % 60, inMinute = ms % 60'000;
-  char t[] = {char('0' + h / 10),
-              char('0' + h % 10),
-              ':',
-              char('0' + m / 10),
-              char('0' + m % 10),
-              ':',
-              char('0' + inMinute / 10000),
-              char('0' + inMinute / 1000 % 10),
-              char('0' + inMinute / 100 % 10),
-              char('0' + inMinute / 10 % 10),
-              char('0' + inMinute % 10)};
-  return std::string(t, sizeof t);
+  char t[16];
+  return std::string(t, appendTime(t, ms));
 }
 
 std::optional<std::int32_t> parseDatapacketTime(std::string_view text) {
@@ -269,10 +318,11 @@ void writeTableDatapacket(const ReadingTable &table, ByteSink &sink, FileProgres
     out.put("<ROWDATA/>");
   } else {
     out.put("<ROWDATA>");
+    RowWriter rowWriter;
     const std::size_t rows = table.rowCount();
     for (std::size_t i = 0; i < rows; ++i) {
       if (i % kRowsPerProgressReport == 0) reportProgress(progress, i, rows);
-      putRow(out, table, i);
+      rowWriter.put(out, table, i);
     }
     out.put("</ROWDATA>");
   }
@@ -457,7 +507,7 @@ struct DatapacketReader::Impl {
         if (!row.timeMs) return fail("a Time value is not a time of day");
       } else if (field >= 2) {
         utf8ToFileBytes(atts[1], scratch, kTextWidth);
-        row.text(kTextFields[field - 2].field) = scratch;
+        row.text(static_cast<Field>(field)) = scratch;  // kFieldSpecs is in Field order
       }  // anything else is a further field
     }
     table.appendRowWithState(row, state);

@@ -67,6 +67,72 @@ TEST_F(AtomicFileTest, CharacterDeviceIsWrittenThroughNotReplaced) {
   EXPECT_EQ(names(dir_), std::vector<std::string>{"null"});
 }
 
+// Bytes of `size` that tell where they stand: a piece out of place or missing shows.
+std::string numbered(std::size_t size) {
+  std::string bytes;
+  for (std::size_t i = 0; bytes.size() < size; ++i) bytes += std::to_string(i) + ',';
+  bytes.resize(size);
+  return bytes;
+}
+
+// Writes `bytes` in pieces of `piece` bytes, as the file writers hand over their blocks.
+std::function<void(ByteSink &)> writesInPieces(const std::string &bytes, std::size_t piece) {
+  return [&bytes, piece](ByteSink &sink) {
+    for (std::size_t at = 0; at < bytes.size(); at += piece)
+      sink.write(std::string_view(bytes).substr(at, piece));
+  };
+}
+
+TEST_F(AtomicFileTest, LargeFilesArriveWholeAndInOrder) {
+  // Pieces smaller than, equal to and larger than the chunks the writer thread takes.
+  const std::string bytes = numbered(5'500'003);
+  for (std::size_t piece : {std::size_t{65'536}, std::size_t{1} << 20, std::size_t{3'000'001}}) {
+    SCOPED_TRACE(piece);
+    put(path("big.xml"), "previous");
+    writeFileAtomically(path("big.xml"), writesInPieces(bytes, piece));
+    EXPECT_TRUE(slurp(path("big.xml")) == bytes);
+    EXPECT_EQ(names(dir_), std::vector<std::string>{"big.xml"});
+  }
+}
+
+TEST_F(AtomicFileTest, AFullDeviceFailsTheSaveWithItsReason) {
+  // A device that takes no byte, like a full disk: small and large saves both fail, and a
+  // large one stops soon after the first write fails instead of hanging.
+  ASSERT_EQ(::mknod(path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)), 0)
+      << "the suite runs as root and makes its own device nodes";
+  const std::string large = numbered(64 << 20);
+  for (const std::string &bytes : {std::string("a few bytes"), large}) {
+    SCOPED_TRACE(bytes.size());
+    std::size_t handed = 0;
+    try {
+      writeFileAtomically(path("full"), [&](ByteSink &sink) {
+        for (std::size_t at = 0; at < bytes.size(); at += 65'536) {
+          sink.write(std::string_view(bytes).substr(at, 65'536));
+          handed += 65'536;
+        }
+      });
+      FAIL() << "no error";
+    } catch (const EFileError &e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot write file \"" + path("full") + "\". No space left on device");
+    }
+    EXPECT_LT(handed, std::size_t{16} << 20);
+  }
+}
+
+TEST_F(AtomicFileTest, AProducerThatFailsMidwayKeepsTheOldFile) {
+  put(path("keep.xml"), "previous");
+  const std::string bytes = numbered(3 << 20);
+  EXPECT_THROW(writeFileAtomically(path("keep.xml"),
+                                   [&](ByteSink &sink) {
+                                     writesInPieces(bytes, 65'536)(sink);
+                                     throw std::runtime_error("cancelled");
+                                   }),
+               std::runtime_error);
+  EXPECT_EQ(slurp(path("keep.xml")), "previous");
+  EXPECT_EQ(names(dir_), std::vector<std::string>{"keep.xml"});
+}
+
 TEST_F(AtomicFileTest, FifoReceivesTheBytesAndStaysAFifo) {
   ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
   // Held open for reading (and writing, so opening never waits); read until the end mark,
