@@ -138,8 +138,8 @@ class RowWriter {
 char *RowWriter::appendText(char *p, std::string_view text, Escaped &last) {
   if (text.data() != last.at || text.size() != last.size) {
     last.text.resize(text.size() * kLongestEscape);
-    last.text.resize(static_cast<std::size_t>(appendEscaped(last.text.data(), text) -
-                                              last.text.data()));
+    last.text.resize(
+        static_cast<std::size_t>(appendEscaped(last.text.data(), text) - last.text.data()));
     last.at = text.data();
     last.size = text.size();
   }
@@ -508,7 +508,7 @@ struct DatapacketReader::Impl {
       } else if (field >= 2) {
         utf8ToFileBytes(atts[1], scratch, kTextWidth);
         row.text(static_cast<Field>(field)) = scratch;  // kFieldSpecs is in Field order
-      }  // anything else is a further field
+      }                                                 // anything else is a further field
     }
     table.appendRowWithState(row, state);
   }
