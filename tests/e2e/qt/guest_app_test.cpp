@@ -31,6 +31,7 @@
 #include "common/Cp936.h"
 #include "decode/FrameDecoder.h"
 #include "record/qt/ReadingGridModel.h"
+#include "support/EventPump.h"
 #include "support/ScriptedDialogs.h"
 
 namespace vexal::e2e {
@@ -112,17 +113,8 @@ class AppOnHidraw : public SimTest {
     return *frm_;
   }
 
-  // Runs the event loop until `done` holds or `timeout` passes. The slice timer bounds each
-  // wait, so hand-overs and notices are served as they come and nothing waits unbounded.
   bool pumpUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-    QTimer slice;
-    slice.start(10);
-    const auto deadline = SteadyClock::now() + timeout;
-    while (!done()) {
-      if (SteadyClock::now() >= deadline) return false;
-      QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return test_events::pumpUntil(done, timeout);
   }
   void pumpFor(std::chrono::milliseconds duration) {
     pumpUntil([] { return false; }, duration);

@@ -40,6 +40,7 @@
 #include "link/CableIdentity.h"
 #include "record/ReadingJournal.h"
 #include "record/TableTextFile.h"
+#include "support/EventPump.h"
 #include "support/ScriptedDialogs.h"
 
 namespace vexal::e2e {
@@ -61,16 +62,7 @@ class WallClock : public Clock {
   SystemClock system_;
 };
 
-bool pumpUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
-  QTimer slice;
-  slice.start(10);
-  const auto deadline = SteadyClock::now() + timeout;
-  while (!done()) {
-    if (SteadyClock::now() >= deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
+using test_events::pumpUntil;
 
 bool cableSelected(const TFrmTest &frm) {
   const QListWidgetItem *item = frm.DevListBox->currentItem();
