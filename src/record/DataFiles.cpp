@@ -16,12 +16,12 @@
 #include "record/FileDescriptor.h"
 #include "record/TableDatapacket.h"
 #include "record/TableTextFile.h"
+#include "record/TextFileLoad.h"
 
 namespace vexal {
 
 namespace {
 
-constexpr std::size_t kReadPiece = 1 << 20;
 // The XML parser works markedly faster on larger pieces.
 constexpr std::size_t kXmlReadPiece = 4 << 20;
 
@@ -93,37 +93,15 @@ void loadDatapacket(const std::string &path, ReadingTable &table, FileProgress *
   if (!reader.finishInto(table)) throw loadFailure(path, reader.failure());
 }
 
-// Reads the file piece by piece into one buffer that holds at most the unfinished line and
-// the next piece, so no copy of the whole file is ever held.
+// Reads the file piece by piece (see TextFileLoad.h): no copy of the whole file is ever held.
 void loadText(const std::string &path, ReadingTable &table, FileProgress *progress) {
   struct stat st;
   FileDescriptor fd(openRegularFile(path, st));
-  TextTableReader reader(table);
-  std::string buffer;
-  std::size_t have = 0;  // bytes of an unfinished line at the start of the buffer
-  std::size_t left = static_cast<std::size_t>(st.st_size);  // expected, for sizing only
-  const auto size = static_cast<std::uint64_t>(st.st_size);
-  for (bool last = false; !last;) {
-    reportProgress(progress, size - left, size);
-    // A line longer than a piece makes the pieces grow with it, so it is scanned a
-    // bounded number of times; near the file's end, no more room than needed is taken.
-    std::size_t room = std::max(kReadPiece, have);
-    room = std::min(room, std::max(left + 1, kReadPiece));
-    if (buffer.size() < have + room) buffer.resize(have + room);
-    ssize_t n = ::read(fd.get(), buffer.data() + have, room);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw readFailure(path, errno);
-    have += static_cast<std::size_t>(n);
-    left -= std::min(left, static_cast<std::size_t>(n));
-    last = n == 0;
-    std::size_t used = reader.feed(std::string_view(buffer.data(), have), last);
-    if (!reader.result().ok) {
-      const TextReadResult &r = reader.result();
-      throw loadFailure(path, "line " + std::to_string(r.failedLine) + ": " + r.why);
-    }
-    std::memmove(buffer.data(), buffer.data() + used, have - used);
-    have -= used;
-  }
+  const TextLoadResult loaded =
+      loadTextRows(fd.get(), static_cast<std::uint64_t>(st.st_size), table, progress);
+  if (loaded.readError != 0) throw readFailure(path, loaded.readError);
+  const TextReadResult &r = loaded.lines;
+  if (!r.ok) throw loadFailure(path, "line " + std::to_string(r.failedLine) + ": " + r.why);
 }
 
 }  // namespace

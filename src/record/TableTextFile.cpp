@@ -150,17 +150,15 @@ std::string partFailure(std::size_t index, std::string_view part) {
   return std::string("field ") + kFieldNames[index] + " '" + echoInput(part) + "' is not " + kind;
 }
 
-// Reads the line of `parts` into a new row of `table`. Returns why the line fails, or
-// nothing; the row is stored with the fields assigned so far either way.
-std::optional<std::string> appendLine(const std::string_view (&parts)[kTextFileFields + 1],
-                                      std::size_t count, bool whollyEmpty, ReadingTable &table) {
-  TableRowView row;
+// Reads the line of `parts` into `row`. Returns why the line fails, or nothing; the row
+// holds the fields assigned so far either way.
+std::optional<std::string> readLine(const std::string_view (&parts)[kTextFileFields + 1],
+                                    std::size_t count, bool whollyEmpty, TableRowView &row) {
   std::optional<std::string> why;
   if (whollyEmpty) why = "the line is empty";  // it has no number in its first field
   for (std::size_t i = 0; !why && i < count && i < kTextFileFields; ++i)
     if (!assignPart(row, i, parts[i])) why = partFailure(i, parts[i]);
   if (!why && count > kTextFileFields) why = "the line has more than six fields";
-  table.appendRow(row);
   return why;
 }
 
@@ -235,7 +233,9 @@ std::size_t TextTableReader::feed(std::string_view bytes, bool last) {
     if (!complete && !last) break;
     ++lineNo_;
     if (lineNo_ > 1) {  // the first line is the header, whatever it holds
-      std::optional<std::string> why = appendLine(parts, count, lineEnd == p, table_);
+      TableRowView row;
+      std::optional<std::string> why = readLine(parts, count, lineEnd == p, row);
+      appendRow(row);  // stored also when the line fails
       ++result_.rowsAdded;
       if (why) {
         result_.ok = false;

@@ -67,9 +67,19 @@ struct TextReadResult {
 // before it stay, and so does its own row with the fields assigned before the failing one.
 // An empty No field and "NULL" in the Time field give fields without a value; other texts,
 // "NULL" included, are kept as they are (cut to 20 bytes). A file without any line fails.
+//
+// The rows can go to another place than a table (a reader on a thread of its own hands
+// them over in batches): they are then views into the bytes fed, valid as long as those are.
+class TextRowTarget {
+ public:
+  virtual ~TextRowTarget() = default;
+  virtual void appendRow(const TableRowView &row) = 0;
+};
+
 class TextTableReader {
  public:
-  explicit TextTableReader(ReadingTable &table) : table_(table) {}
+  explicit TextTableReader(ReadingTable &table) : table_(&table) {}
+  explicit TextTableReader(TextRowTarget &target) : target_(&target) {}
 
   // Reads every line that is complete within `bytes`, or all of them when `last` marks the
   // end of the file. Returns how many bytes were used: the rest, an unfinished line, must
@@ -78,7 +88,15 @@ class TextTableReader {
   const TextReadResult &result() const { return result_; }
 
  private:
-  ReadingTable &table_;
+  void appendRow(const TableRowView &row) {
+    if (target_)
+      target_->appendRow(row);
+    else
+      table_->appendRow(row);
+  }
+
+  ReadingTable *table_ = nullptr;
+  TextRowTarget *target_ = nullptr;
   TextReadResult result_;
   std::size_t lineNo_ = 0;
 };

@@ -292,6 +292,35 @@ TEST_F(DataFilesTest, LongLinesAcrossReadPiecesAreReadWhole) {
   EXPECT_EQ(table.text(100001, Field::Value), "end");
 }
 
+TEST_F(DataFilesTest, TextFilesOfManyPiecesGiveTheRowsOneReaderWouldInOrder) {
+  // Lines of every length across many pieces, the units changing now and then, and a failing
+  // line near the end: the rows are those the reader gives the whole text at once, and
+  // nothing after the failing line is read.
+  std::string text = std::string(kTextHeader) + "\r\n";
+  for (int i = 0; i < 90'000; ++i) {
+    text += std::to_string(i) + "\t10:00:00\t" +
+            std::string(static_cast<std::size_t>(i % 37), 'v') + std::to_string(i) + "\tu" +
+            std::to_string(i / 1000) + "\r\n";
+  }
+  const std::string good = text;
+  text += "x\t10:00:00\tbad\r\n90001\t10:00:00\tafter\r\n";
+  put(path("many.txt"), text);
+  ReadingTable table, oneReader;
+  EXPECT_FALSE(LoadFileToTable(path("many.txt"), table, reporter_));
+  const TextReadResult expected = appendTableText(text, oneReader);
+  ASSERT_EQ(reporter_.reasons.size(), 1u);
+  EXPECT_EQ(reporter_.reasons[0], path("many.txt") + ": line 90002: " + expected.why);
+  ASSERT_EQ(table.rowCount(), 90'001u);
+  EXPECT_TRUE(table.sameContent(oneReader));
+
+  put(path("good.txt"), good);
+  ReadingTable whole;
+  ASSERT_TRUE(LoadFileToTable(path("good.txt"), whole, reporter_));
+  ASSERT_EQ(whole.rowCount(), 90'000u);
+  EXPECT_EQ(whole.text(89'999, Field::Value),
+            std::string(89'999 % 37, 'v').append("89999").substr(0, 20));
+}
+
 TEST_F(DataFilesTest, XmlReopenedAndSavedAgainIsTheSameFile) {
   ReadingTable recorded = threeRecordings();
   ASSERT_TRUE(SaveTableToFile(recorded, path("run.xml"), reporter_));
