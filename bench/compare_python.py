@@ -6,7 +6,9 @@ xml.etree.ElementTree.iterparse (XML form).
 Run data_files_bench first, then:  python3 bench/compare_python.py [folder]
 (folder defaults to $VEXAL_BENCH_DIR or /tmp/vexal-bench). Each figure is the best of
 --runs runs, in milliseconds, as wall-clock and as CPU time (the
-latter is steadier on a machine that other work keeps busy).
+latter is steadier on a machine that other work keeps busy). Opening and saving a million
+rows takes a few hundred megabytes of fresh memory and page cache, whose cost swings widely
+on a virtual machine from one run to the next: hence seven runs by default.
 """
 
 import argparse
@@ -78,7 +80,7 @@ def main():
     default_dir = os.environ.get("VEXAL_BENCH_DIR") or "/tmp/vexal-bench"
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("folder", nargs="?", default=default_dir)
-    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--runs", type=int, default=7)
     here = os.path.dirname(os.path.abspath(__file__))
     ap.add_argument("--replay", default=os.path.join(here, "..", "build", "bin", "vexal-replay"),
                     help="vexal-replay to time opening rows.txt and saving it as XML")
