@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -32,12 +33,10 @@ struct Batch final : TextRowTarget {
   bool last = false;             // nothing follows: the end, a failing line or a read error
 
   void appendRow(const TableRowView &row) override { rows.push_back(row); }
-  // Room for `bytes` in all, keeping the first `keep` of the bytes held.
-  void reserve(std::size_t total, std::size_t keep) {
+  // Room for `total` bytes; what the piece held before is given up.
+  void reserve(std::size_t total) {
     if (total <= capacity) return;
-    auto larger = std::make_unique_for_overwrite<char[]>(total);
-    std::memcpy(larger.get(), bytes.get(), keep);
-    bytes = std::move(larger);
+    bytes = std::make_unique_for_overwrite<char[]>(total);
     capacity = total;
   }
 };
@@ -62,10 +61,12 @@ class LineThread {
   LineThread(const LineThread &) = delete;
   LineThread &operator=(const LineThread &) = delete;
 
-  // The next piece, once it is read; the last one says so.
+  // The next piece, once it is read; the last one says so. What ended the thread (running out
+  // of memory) is thrown here.
   Batch &next() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !ready_.empty(); });
+    changed_.wait(lock, [&] { return !ready_.empty() || failure_; });
+    if (failure_) std::rethrow_exception(failure_);
     Batch *batch = ready_.front();
     ready_.pop_front();
     return *batch;
@@ -85,6 +86,7 @@ class LineThread {
 
  private:
   void run();
+  void readPieces();
   Batch *takeFree();
   void handOver(Batch &batch);
 
@@ -96,14 +98,27 @@ class LineThread {
   std::vector<Batch *> free_;
   std::deque<Batch *> ready_;
   bool stopping_ = false;
+  std::exception_ptr failure_;
   TextLoadResult result_;  // written by the thread before it hands over the last piece
   std::thread thread_;
 };
 
+void LineThread::run() {
+  try {
+    readPieces();
+  } catch (...) {
+    {
+      std::lock_guard lock(mutex_);
+      failure_ = std::current_exception();
+    }
+    changed_.notify_all();
+  }
+}
+
 // The buffer of a piece holds the unfinished line carried over and the bytes read after it.
 // A line longer than a piece makes the pieces grow with it, so it is scanned a bounded
 // number of times; near the file's end, no more room than needed is taken.
-void LineThread::run() {
+void LineThread::readPieces() {
   struct Forward final : TextRowTarget {
     Batch *to = nullptr;
     void appendRow(const TableRowView &row) override { to->appendRow(row); }
@@ -121,7 +136,7 @@ void LineThread::run() {
     std::size_t room = std::max(kPiece, carry.size());
     room = static_cast<std::size_t>(
         std::min<std::uint64_t>(room, std::max<std::uint64_t>(left + 1, kPiece)));
-    batch->reserve(carry.size() + room, 0);
+    batch->reserve(carry.size() + room);
     std::memcpy(batch->bytes.get(), carry.data(), carry.size());
     ssize_t n;
     do {

@@ -28,6 +28,8 @@ int writeAll(int fd, const char *data, std::size_t size) {
 WriteBehindSink::WriteBehindSink(int fd, std::function<void(int err)> failed)
     : fd_(fd), failed_(std::move(failed)) {
   filling_.reserve(kChunk);
+  // Room for every chunk there can be, so the thread never needs memory of its own.
+  spare_.reserve(kChunksWaiting + 2);
 }
 
 WriteBehindSink::~WriteBehindSink() {
