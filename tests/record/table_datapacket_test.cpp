@@ -74,6 +74,31 @@ TEST(DatapacketWriter, EscapesExactlyTheListedBytes) {
                          kOhmBytes + "\"/>"));
 }
 
+TEST(DatapacketWriter, EachRowEscapesItsOwnTextsUpToTheLongestRow) {
+  // Unit, function and mode change from row to row and back, and some rows are as long as a
+  // row gets (four texts of 20 bytes that each become six): every row has its own texts, and
+  // rows that cross the writer's blocks arrive whole.
+  const std::string longest(20, '"'), longestEscaped = [] {
+    std::string e;
+    for (int i = 0; i < 20; ++i) e += "&quot;";
+    return e;
+  }();
+  const std::string units[] = {"a&b", "<c>", "a&b", longest};
+  const std::string unitsEscaped[] = {"a&amp;b", "&lt;c&gt;", "a&amp;b", longestEscaped};
+  ReadingTable table;
+  std::string rows;
+  for (int i = 0; i < 2000; ++i) {
+    const int u = i % 4;
+    table.appendRowWithState(makeRow(std::nullopt, std::nullopt, u == 3 ? longest : "v", units[u],
+                                     units[3 - u], u == 3 ? longest : "m"),
+                             0);
+    rows += "<ROW Value=\"" + (u == 3 ? longestEscaped : "v") + "\" Unit=\"" + unitsEscaped[u] +
+            "\" V_Range=\"" + unitsEscaped[3 - u] + "\" I_Range=\"" +
+            (u == 3 ? longestEscaped : "m") + "\"/>";
+  }
+  EXPECT_TRUE(tableToDatapacket(table) == document("<PARAMS/>", rows));
+}
+
 TEST(DatapacketWriter, FieldsWithoutValueAndStateZeroHaveNoAttribute) {
   ReadingTable table;
   table.appendRowWithState(makeRow(std::nullopt, std::nullopt, std::nullopt), 0);
