@@ -17,6 +17,11 @@ struct RecordingOptions {
   std::optional<std::int32_t> limit;    // --limit N sets the record limit
 };
 
+// The exit statuses the tools share: a failure (a file not written, a capture not read)
+// and options that cannot be used.
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 // The longest decimal separator --decimal takes, in bytes.
 inline constexpr std::size_t kMaxDecimalBytes = 9;
 

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "LogRun.h"
+#include "app/RecordingOptions.h"
 #include "common/ConvertError.h"
 #include "link/InputEcho.h"
 #include "record/Recorder.h"
@@ -23,9 +24,6 @@
 namespace {
 
 using namespace vexal;
-
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 const char kUsage[] =
     "usage: vexal-log [--no-repeat] [--sampling N] [--limit N] [--decimal SEP]\n"

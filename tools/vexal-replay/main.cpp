@@ -33,9 +33,6 @@ namespace {
 
 using namespace vexal;
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 const char kUsage[] =
     "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
     "                    [--open FILE]... [--out FILE] [--report FILE] [--panel]\n"
