@@ -14,6 +14,7 @@ packages=(
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
   poppler-utils cups-daemon cups-client cups-filters printer-driver-cups-pdf
   python3
+  scdoc dpkg-dev man-db lintian  # manual pages; the Debian package and its check
   qemu-system-x86 busybox-static cpio kmod udev
 )
 

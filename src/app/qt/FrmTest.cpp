@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/FileFilter.h"
+#include "app/HelpFileLocation.h"
 #include "app/qt/DataFileCommands.h"
 #include "app/qt/FrmTestLayout.h"
 #include "app/qt/HelpWindow.h"
@@ -422,9 +423,10 @@ void TFrmTest::OpenClick() {
 
 // --- Help ---------------------------------------------------------------------------------
 
-// The help file lies beside the executable; AppDir already ends with a separator.
+// The help file lies beside the executable (AppDir already ends with a separator) or, for an
+// installed program, in its data folder.
 void TFrmTest::HELP1Click() {
-  HelpFile = QString::fromStdString(AppDir) + QStringLiteral("lusk.hlp");
+  HelpFile = QString::fromStdString(helpFilePath(AppDir));
   emit helpRequested();
   helpViewer_(HelpFile);
 }
