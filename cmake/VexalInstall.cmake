@@ -39,6 +39,8 @@ function(vexal_install_program target)
     message(FATAL_ERROR "scdoc makes the manual pages: run scripts/install-deps.sh")
   endif()
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # As Debian links its programs: every symbol bound at start, the relocations then read-only.
+  target_link_options(${target} PRIVATE LINKER:-z,relro,-z,now)
 
   set(page ${VEXAL_MAN_BUILD_DIR}/${target}.1)
   # The page's date is the date of the package's latest changelog entry, so a rebuild makes
