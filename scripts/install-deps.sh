@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
   poppler-utils cups-daemon cups-client cups-filters printer-driver-cups-pdf
-  python3
+  python3 locales
   qemu-system-x86 busybox-static cpio kmod udev
 )
 
