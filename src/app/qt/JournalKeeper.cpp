@@ -29,7 +29,7 @@ QString journalOfferText(const StrandedJournal &journal) {
                                   .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
   const ReadingTable &rows = journal.readings;
   auto timeAt = [&](std::size_t row) {
-    const auto ms = rows.empty() ? std::nullopt : rows.timeMs(row);
+    const auto ms = row < rows.rowCount() ? rows.timeMs(row) : std::nullopt;
     return QString::fromStdString(ms ? formatLongTime(*ms) : std::string("?"));
   };
   QString text = QStringLiteral(
@@ -45,11 +45,16 @@ QString journalOfferText(const StrandedJournal &journal) {
                 "\nThe last reading was cut off when the program ended; %1 whole readings are "
                 "here.")
                 .arg(journal.rows());
-  if (journal.unreadable > 0)
-    text += QStringLiteral("\n%1 readings read, %2 lines unreadable, kept in %3")
+  if (journal.unreadable > 0) {
+    text += QStringLiteral(
+                "\n%1 readings read, %2 lines unreadable, kept in %3 after Open or "
+                "Save As.")
                 .arg(journal.rows())
                 .arg(journal.unreadable)
                 .arg(QString::fromStdString(journal.keptPath()));
+    return text + QStringLiteral("\nUntil then the journal is:\n%1")
+                      .arg(QString::fromStdString(journal.path));
+  }
   return text + QStringLiteral("\nThey are kept in the journal:\n%1")
                     .arg(QString::fromStdString(journal.path));
 }
