@@ -298,8 +298,9 @@ struct ReadingJournal::Flusher {
 
 ReadingJournal::ReadingJournal(std::string folder) : folder_(std::move(folder)) {
   flusher_ = std::make_shared<Flusher>();
-  flusher_->folder = openJournalFolder(folder_, true, failure_);
+  flusher_->folder = openJournalFolder(folder_, true, folderFailure_);
   if (flusher_->folder.get() < 0) {
+    failure_ = folderFailure_;
     flusher_->finished = true;  // no thread to wait for
     return;
   }
@@ -324,7 +325,10 @@ void ReadingJournal::open() {
   failureTold_ = false;  // a journal that fails again after Delete Data is told again
   savedLength_.reset();
   const int dir = flusher_->folder.get();
-  if (dir < 0) return;
+  if (dir < 0) {
+    failure_ = folderFailure_;
+    return;
+  }
   name_ = newJournalName();
   const std::string hidden = "." + name_;
   const std::string path = folder_ + "/" + name_;

@@ -172,6 +172,7 @@ class ReadingJournal {
   std::size_t length_ = 0;                  // bytes written, format line included
   std::optional<std::size_t> savedLength_;  // length_ at the last markSaved()
   std::string failure_;
+  std::string folderFailure_;  // why the folder is not used, when it is not
   bool failureTold_ = false;
   std::shared_ptr<Flusher> flusher_;
   std::function<void(TakeOverStep)> takeOverObserver_;

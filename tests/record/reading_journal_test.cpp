@@ -295,6 +295,8 @@ TEST_F(ReadingJournalTest, AJournalThatCannotBeStartedIsToldOnce) {
   table.appendRow(reading(1));
   EXPECT_EQ(journal.append(table.view(0)), std::nullopt);
   EXPECT_EQ(journal.takeFailure(), std::nullopt);
+  // Delete Data starts a journal that fails again: told again.
+  EXPECT_EQ(journal.restart(), told);
 }
 
 // A full disk: a tmpfs of a few pages mounted in the scratch folder. The failing row is
