@@ -597,7 +597,11 @@ void removeLeftovers(int dir, const std::vector<std::string> &names) {
                          name.ends_with(std::string(kSavedMarkSuffix) + std::string(kNewSuffix));
     if (!hiddenJournal && !newMark) continue;
     const auto pid = journalProcess(name);
-    if (pid && processEnded(*pid)) ::unlinkat(dir, name.c_str(), 0);
+    if (!pid || !processEnded(*pid)) continue;
+    // A hidden journal is locked from its first moment: a lock held means a program runs.
+    const OwnedFd fd(::openat(dir, name.c_str(), O_RDONLY | O_NONBLOCK | kNoFollow));
+    if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    ::unlinkat(dir, name.c_str(), 0);
   }
 }
 
