@@ -9,11 +9,12 @@ packages=(
   libgl-dev libxkbcommon-dev
   libhidapi-dev libhidapi-hidraw0 libudev-dev
   libexpat1-dev
+  locales  # localedef compiles the locales a journal test reads in
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
   poppler-utils cups-daemon cups-client cups-filters printer-driver-cups-pdf
-  python3 locales
+  python3
   qemu-system-x86 busybox-static cpio kmod udev
 )
 
