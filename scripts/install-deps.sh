@@ -9,6 +9,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libhidapi-dev libhidapi-hidraw0 libudev-dev
   libexpat1-dev
+  locales  # localedef compiles the locales a journal test reads in
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2

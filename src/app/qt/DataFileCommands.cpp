@@ -133,7 +133,7 @@ void DataFileCommands::saveStoreData(FileDialogRequest &dialog) {
 bool DataFileCommands::saveOtherTable(const ReadingTable &table, const QString &path) {
   CollectingReporter reporter;
   const bool saved = SaveTableToFile(table, path.toStdString(), reporter);
-  reporter.showAll(dialogs_);
+  if (!saved) reporter.showAll(dialogs_);  // the caller says what a success means
   return saved;
 }
 

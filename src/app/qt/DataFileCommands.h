@@ -34,8 +34,9 @@ class DataFileCommands {
   // The stored-data row's save: as Save Data, but the dialog offers the name it was last
   // given.
   void saveStoreData(FileDialogRequest &dialog);
-  // Writes a table other than the session's (readings kept elsewhere) to `path`, with the
-  // same boxes as Save Data; true when written.
+  // Writes a table other than the session's (readings kept elsewhere) to `path`, on the
+  // disk when it returns true; a failure is told as Save Data tells it, a success is left to
+  // the caller.
   bool saveOtherTable(const ReadingTable &table, const QString &path);
 
  private:

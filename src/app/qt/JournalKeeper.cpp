@@ -12,6 +12,7 @@
 #include "app/qt/FrmTest.h"
 #include "common/ErrorText.h"
 #include "common/qt/ErrorBox.h"
+#include "record/TimeOfDay.h"
 
 namespace vexal {
 
@@ -26,13 +27,36 @@ QString appTitle() {
 QString journalOfferText(const StrandedJournal &journal) {
   const QString lastWritten = QDateTime::fromSecsSinceEpoch(journal.lastWritten)
                                   .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-  return QStringLiteral(
-             "An earlier run of Vexal ended without saving %1 recorded readings, taken from %2 to "
-             "%3 "
-             "(last written %4). They are kept in the journal:\n%5")
-      .arg(journal.rows)
-      .arg(QString::fromStdString(journal.firstTime), QString::fromStdString(journal.lastTime),
-           lastWritten, QString::fromStdString(journal.path));
+  const ReadingTable &rows = journal.readings;
+  auto timeAt = [&](std::size_t row) {
+    const auto ms = row < rows.rowCount() ? rows.timeMs(row) : std::nullopt;
+    return QString::fromStdString(ms ? formatLongTime(*ms) : std::string("?"));
+  };
+  QString text = QStringLiteral(
+                     "An earlier run of Vexal ended without saving %1 recorded readings, taken "
+                     "from %2 to %3 (last written %4).")
+                     .arg(journal.unsavedRows())
+                     .arg(timeAt(journal.savedRows), timeAt(rows.rowCount() - 1), lastWritten);
+  if (journal.savedRows > 0)
+    text += QStringLiteral(" The %1 readings before them were saved to a data file.")
+                .arg(journal.savedRows);
+  if (journal.tornTail)
+    text += QStringLiteral(
+                "\nThe last reading was cut off when the program ended; %1 whole readings are "
+                "here.")
+                .arg(journal.rows());
+  if (journal.unreadable > 0) {
+    text += QStringLiteral(
+                "\n%1 readings read, %2 lines unreadable, kept in %3 after Open or "
+                "Save As.")
+                .arg(journal.rows())
+                .arg(journal.unreadable)
+                .arg(QString::fromStdString(journal.keptPath()));
+    return text + QStringLiteral("\nUntil then the journal is:\n%1")
+                      .arg(QString::fromStdString(journal.path));
+  }
+  return text + QStringLiteral("\nThey are kept in the journal:\n%1")
+                    .arg(QString::fromStdString(journal.path));
 }
 
 JournalOffer::JournalOffer(const StrandedJournal &journal, QWidget *parent) : QDialog(parent) {
@@ -128,16 +152,20 @@ void JournalKeeper::showNextOffer() {
   offer_->show();
 }
 
-// The rows are added as Open Data adds a text file's rows; they become part of this run's
-// journal, so they stay safe until saved, and the old journal goes.
+// The rows are added as Open Data adds a text file's rows; they are taken into this run's
+// journal, so they stay safe until saved, and the old journal goes once they are on the disk.
 void JournalKeeper::openStranded() {
   StrandedJournal &stranded = stranded_.front();
-  ReadingTable &table = window_.session().cds1;
+  MeterSession &session = window_.session();
+  ReadingTable &table = session.cds1;
   const std::size_t first = table.rowCount();
-  const std::size_t added = files_->openFile(QString::fromStdString(stranded.path));
-  if (added == 0) return;  // cancelled or unreadable: the offer stays
-  if (auto why = journal_.appendRows(table, first, added)) tellStopped(*why);
-  stranded.discard();
+  session.holdTable();
+  for (std::size_t row = 0; row < stranded.rows(); ++row)
+    table.appendRow(stranded.readings.view(row));
+  session.releaseTable();
+  const std::size_t added = stranded.rows();
+  if (auto why = journal_.takeOver(std::move(stranded), table, first, added))
+    tell(QString::fromStdString(*why));
   finishOffer(true);
 }
 
@@ -147,16 +175,31 @@ void JournalKeeper::saveStrandedAs() {
   const auto chosen = window_.dialogs().fileDialog(request);
   if (!chosen) return;
   StrandedJournal &stranded = stranded_.front();
-  ReadingTable rows;
-  stranded.readInto(rows);
-  if (!files_->saveOtherTable(rows, *chosen)) return;  // the box said why; the offer stays
-  stranded.discard();
+  // The file is written whole and on the disk before the journal goes.
+  if (!files_->saveOtherTable(stranded.readings, *chosen)) return;  // the box said why
+  QString text = QStringLiteral("The %1 readings of the journal are saved in %2.")
+                     .arg(stranded.rows())
+                     .arg(*chosen);
+  if (!stranded.whole())
+    text += QStringLiteral(" The journal could not be read whole; it is kept in %1.")
+                .arg(QString::fromStdString(stranded.keptPath()));
+  stranded.retire();
   finishOffer(true);
+  tell(text, BoxIcon::Information);
 }
 
 void JournalKeeper::discardStranded() {
+  const QString question =
+      QStringLiteral("Discard %1 unsaved readings for good?").arg(stranded_.front().unsavedRows());
+  if (window_.dialogs().messageBox({appTitle(), question, BoxIcon::Question, BoxButtons::YesNo}) !=
+      BoxAnswer::Yes)
+    return;
   stranded_.front().discard();
   finishOffer(true);
+}
+
+void JournalKeeper::tell(const QString &text, BoxIcon icon) {
+  window_.dialogs().messageBox({appTitle(), text, icon, BoxButtons::Ok});
 }
 
 void JournalKeeper::finishOffer(bool answered) {

@@ -5,8 +5,10 @@
 //
 // At start-up it offers, one at a time and without blocking the window, the journals that
 // programs no longer running left with unsaved readings: how many readings and from when to
-// when, with Open (the rows are added as Open Data adds a text file's rows), Save As... and
-// Discard. A journal offered and closed without an answer stays for the next start.
+// when, with Open (the rows are added to the table and taken into this run's journal), Save
+// As... and Discard (asked first). A journal goes only once its rows are safe elsewhere; one
+// that could not be read whole is kept aside. A journal offered and closed without an answer
+// stays for the next start.
 
 #include <QDialog>
 #include <QObject>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/qt/Dialogs.h"
 #include "record/ReadingJournal.h"
 
 class QThread;
@@ -67,6 +70,7 @@ class JournalKeeper : public QObject {
   void discardStranded();
   void finishOffer(bool answered);
   void tellStopped(const std::string &why);
+  void tell(const QString &text, BoxIcon icon = BoxIcon::Error);
 
   TFrmTest &window_;
   ReadingJournal journal_;

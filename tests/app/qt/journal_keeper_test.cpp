@@ -18,6 +18,7 @@
 #include "app/qt/FrmTest.h"
 #include "app/qt/JournalKeeper.h"
 #include "app/qt/LimitNotice.h"
+#include "record/JournalFormat.h"
 #include "record/TableTextFile.h"
 #include "record/TimeOfDay.h"
 #include "record/qt/ReadingGrid.h"
@@ -173,8 +174,9 @@ TEST_F(JournalKeeperTest, OpenAddsTheLeftReadingsWithoutBlockingTheWindow) {
   // The opened readings are this run's journal's now: they stay safe until saved.
   EXPECT_EQ(keeper->journal().rows(), 14u);
   ReadingTable journalled;
-  ASSERT_TRUE(appendTableText(readFile(keeper->journal().path()), journalled).ok);
-  EXPECT_EQ(journalled.rowCount(), 14u);
+  EXPECT_TRUE(readJournal(readFile(keeper->journal().path()), journalled).whole());
+  EXPECT_TRUE(journalled.sameContent(table));
+  EXPECT_TRUE(dialogs.boxes.empty());
   QApplication::processEvents();
   EXPECT_EQ(keeper->currentOffer(), nullptr);
 }
@@ -186,6 +188,17 @@ TEST_F(JournalKeeperTest, DiscardAndSaveAsEachAnswerOneOfferAndTheNextFollows) {
   keeper->offerStrandedJournals();
   ASSERT_TRUE(offerShown());
 
+  // Discard asks first; "No" keeps both.
+  dialogs.answerNextBox(BoxAnswer::No);
+  QTest::mouseClick(offerButton("JournalOfferDiscard"), Qt::LeftButton);
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].buttons, BoxButtons::YesNo);
+  const QString question = dialogs.boxes[0].text;
+  EXPECT_TRUE(question == "Discard 3 unsaved readings for good?" ||
+              question == "Discard 5 unsaved readings for good?")
+      << question.toStdString();
+  EXPECT_TRUE(fs::exists(first) && fs::exists(second));
+  dialogs.answerNextBox(BoxAnswer::Yes);
   QTest::mouseClick(offerButton("JournalOfferDiscard"), Qt::LeftButton);
   const bool firstGone = !fs::exists(first), secondGone = !fs::exists(second);
   EXPECT_NE(firstGone, secondGone) << "exactly one journal is discarded";
@@ -202,11 +215,43 @@ TEST_F(JournalKeeperTest, DiscardAndSaveAsEachAnswerOneOfferAndTheNextFollows) {
   ReadingTable saved;
   ASSERT_TRUE(appendTableText(readFile(file.toStdString()), saved).ok);
   EXPECT_EQ(saved.rowCount(), firstGone ? 5u : 3u);
+  // Save As... ends with its own word on what became of the readings.
+  ASSERT_EQ(dialogs.boxes.size(), 3u);
+  EXPECT_EQ(dialogs.boxes[2].text, QStringLiteral("The %1 readings of the journal are saved in %2.")
+                                       .arg(firstGone ? 5 : 3)
+                                       .arg(file));
   EXPECT_FALSE(fs::exists(first));
   EXPECT_FALSE(fs::exists(second));
   EXPECT_EQ(rows(), 0u);  // Save As... leaves the table alone
   QApplication::processEvents();
   EXPECT_EQ(keeper->currentOffer(), nullptr);
+}
+
+// A journal that does not read whole says so in its offer; opened, its readings are added and
+// it is kept aside, never deleted unasked.
+TEST_F(JournalKeeperTest, AJournalNotReadWholeIsToldAndKeptAside) {
+  const std::string left = leaveJournal(4);
+  std::string bytes = readFile(left);
+  bytes.insert(bytes.find("\n2\t") + 1, "garbled line\n");
+  bytes += "5\t360";
+  std::ofstream(left, std::ios::binary | std::ios::trunc) << bytes;
+  startKeeper();
+  keeper->offerStrandedJournals();
+  ASSERT_TRUE(offerShown());
+  const QString text = keeper->currentOffer()->findChild<QLabel *>("JournalOfferText")->text();
+  const std::string keptPath = (folder / ("kept-" + fs::path(left).filename().string())).string();
+  EXPECT_NE(text.indexOf("The last reading was cut off when the program ended; 4 whole readings "
+                         "are here."),
+            -1)
+      << text.toStdString();
+  EXPECT_NE(text.indexOf(
+                QString::fromStdString("4 readings read, 1 lines unreadable, kept in " + keptPath)),
+            -1)
+      << text.toStdString();
+  QTest::mouseClick(offerButton("JournalOfferOpen"), Qt::LeftButton);
+  EXPECT_EQ(rows(), 4u);
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_EQ(readFile(keptPath), bytes);
 }
 
 TEST_F(JournalKeeperTest, AnOfferClosedWithoutAnAnswerKeepsTheJournalForTheNextStart) {
@@ -247,7 +292,9 @@ TEST_F(JournalKeeperTest, SaveDataOfEveryRowLetsTheJournalGoAtExit) {
   feedFrame(kWorkedExampleFrame);
   feedFrame(kOtherValueFrame);
   const std::string path = keeper->journal().path();
-  EXPECT_EQ(readFile(path), tableToText(frm->session().cds1));
+  ReadingTable journalled;
+  readJournal(readFile(path), journalled);
+  EXPECT_TRUE(journalled.sameContent(frm->session().cds1));
 
   dialogs.chooseNextFile(scratch.filePath("data.xls"));
   frm->Save_as->trigger();
@@ -268,7 +315,7 @@ TEST_F(JournalKeeperTest, UnsavedReadingsKeepTheJournalAtExitAndDeleteDataStarts
   keeper->closeAtExit();
   EXPECT_TRUE(fs::exists(path));
   ReadingTable kept;
-  ASSERT_TRUE(appendTableText(readFile(path), kept).ok);
+  EXPECT_TRUE(readJournal(readFile(path), kept).whole());
   ASSERT_EQ(kept.rowCount(), 1u);
   EXPECT_EQ(kept.text(0, Field::Value), frm->session().cds1.text(0, Field::Value));
 }
