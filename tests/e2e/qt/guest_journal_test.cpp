@@ -4,7 +4,7 @@
 //
 // The killed window is this program run again as a child process in the window role (the
 // disabled test below): the machine's HID backend, the real event loop, the journal in a
-// scratch $XDG_STATE_HOME. It reports each row it records, as the Save Data text line, on a
+// scratch $XDG_STATE_HOME. It reports each row it records, as its journal line, on a
 // pipe; once it has recorded enough it says so and its GUI thread stops (the link's reading
 // thread and the journal's flusher still run), so that the rows reported are all the rows
 // recorded when the SIGKILL comes.
@@ -38,8 +38,8 @@
 #include "app/qt/JournalKeeper.h"
 #include "app/qt/PanelButton.h"
 #include "link/CableIdentity.h"
+#include "record/JournalFormat.h"
 #include "record/ReadingJournal.h"
-#include "record/TableTextFile.h"
 #include "support/EventPump.h"
 #include "support/ScriptedDialogs.h"
 
@@ -90,8 +90,8 @@ TEST(JournalWindowRole, DISABLED_RecordsUntilKilled) {
   ASSERT_TRUE(pumpUntil(
       [&] {
         for (; reported < table.rowCount(); ++reported) {
-          std::string line = tableTextLine(table.view(reported));
-          line.resize(line.size() - kLineEnd.size());
+          std::string line = journalLine(table.view(reported));
+          line.pop_back();  // the LF
           report("ROW " + line);
         }
         return reported >= kRowsBeforeKill;
@@ -102,8 +102,8 @@ TEST(JournalWindowRole, DISABLED_RecordsUntilKilled) {
     pumpUntil(
         [&] {
           for (; reported < table.rowCount(); ++reported) {
-            std::string line = tableTextLine(table.view(reported));
-            line.resize(line.size() - kLineEnd.size());
+            std::string line = journalLine(table.view(reported));
+            line.pop_back();  // the LF
             report("ROW " + line);
           }
           return false;
@@ -221,10 +221,10 @@ class JournalAfterKill : public SimTest {
   }
 
   static ReadingTable tableOf(const std::vector<std::string> &lines) {
-    std::string text = std::string(kTextHeader) + std::string(kLineEnd);
-    for (const std::string &line : lines) text += line + std::string(kLineEnd);
+    std::string text(kJournalFormatLine);
+    for (const std::string &line : lines) text += line + "\n";
     ReadingTable table;
-    EXPECT_TRUE(appendTableText(text, table).ok);
+    EXPECT_TRUE(readJournal(text, table).whole());
     return table;
   }
 
