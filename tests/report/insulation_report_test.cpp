@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/RunTables.h"
+
 namespace vexal {
 namespace {
 
@@ -28,22 +30,24 @@ TEST(InsulationFiguresTest, TonesOfBandsAndVerdicts) {
   EXPECT_EQ(toneOf(ConditionBand::Questionable), ResultTone::Warning);
   EXPECT_EQ(toneOf(ConditionBand::Excellent), ResultTone::Good);
   EXPECT_EQ(toneOf(Verdict::Fail), ResultTone::Bad);
-  EXPECT_EQ(toneOf(Verdict::Undetermined), ResultTone::Neutral);
+  EXPECT_EQ(toneOf(Verdict::Undetermined), ResultTone::Warning);
+  EXPECT_EQ(toneOf(Verdict::NotApplicable), ResultTone::Neutral);
 }
 
 TEST(InsulationResultsTest, ARunWithoutTenMinutesHasNoPiAndSaysWhatIsMissing) {
-  InsulationRun run;
-  run.r30 = 1e9;
-  run.r60 = 1.5e9;
-  run.dar = 1.5;
-  run.darBand = ConditionBand::Good;
-  const auto lines = insulationResults(run, TestParticulars{});
+  test_rows::RunSpec spec;
+  spec.lastS = 75;
+  spec.mode = "Timed";
+  spec.value = [](int s) { return s <= 30 ? std::string("1.00") : std::string("1.50"); };
+  const auto lines = insulationResults(test_rows::runOf(spec), TestParticulars{});
   ASSERT_GE(lines.size(), 10u);
-  EXPECT_EQ(lines[3], (ResultLine{"R(10 min)", "\u2014", "", ResultTone::Neutral}));
-  EXPECT_EQ(lines[4].value, "1.50");
+  EXPECT_EQ(lines[3], (ResultLine{"R(10 min)", "\u2014",
+                                  "run ended at 1:15 \u2014 R(10 min) needs 9:58 or more",
+                                  ResultTone::Neutral}));
+  EXPECT_EQ(lines[4].value, "1.500");
   EXPECT_EQ(lines[4].judgement, "good");
   EXPECT_EQ(lines[5].value, "\u2014");
-  EXPECT_EQ(lines[5].judgement, "");
+  EXPECT_EQ(lines[5].judgement, "run ended at 1:15 \u2014 R(10 min) needs 9:58 or more");
   EXPECT_EQ(lines.back().label, "Overall");
 }
 
