@@ -72,6 +72,10 @@ const std::string &Utf8Texts::operator()(const std::optional<std::string> &cp936
 
 std::string analysisJson(const InsulationRun &run, std::optional<double> temperatureC,
                          Utf8Texts &utf8) {
+  // A temperature outside its range corrects nothing: as if none were given.
+  if (temperatureC &&
+      !(*temperatureC >= kLowestTemperatureC && *temperatureC <= kHighestTemperatureC))
+    temperatureC.reset();
   std::string out = "{";
   appendKey(out, "run");
   out += std::to_string(run.number);

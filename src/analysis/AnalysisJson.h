@@ -24,7 +24,8 @@ class Utf8Texts {
 };
 
 // `run` as a JSON object on one line (no line break at the end). `temperatureC` is the winding
-// temperature (-50 to 200 °C) for r60_40c and pi_applicable; both are null without it.
+// temperature (-50 to 200 °C; outside, as if none) for r60_40c and pi_applicable; both are
+// null without it.
 std::string analysisJson(const InsulationRun &run, std::optional<double> temperatureC);
 std::string analysisJson(const InsulationRun &run, std::optional<double> temperatureC,
                          Utf8Texts &utf8);

@@ -110,6 +110,12 @@ std::optional<T> comboValue(const QComboBox *box, const T (&all)[N], int blank) 
   return all[i];
 }
 
+// R(1 min) in the run list: the reading, "over range", or nothing.
+QString r60Text(const InsulationRun &run) {
+  if (run.r60) return utf8(formatOhms(*run.r60));
+  return run.markAt(60).state == MarkState::OverRange ? QStringLiteral("over range") : QString();
+}
+
 QString numberText(const std::optional<double> &value) {
   return value ? QString::number(*value) : QString();
 }
@@ -380,7 +386,7 @@ void TFrmInsulation::fillRunList() {
                                cp936(run.function),
                                cp936(run.mode),
                                utf8(formatElapsed(run.durationMs)),
-                               run.r60 ? utf8(formatOhms(*run.r60)) : QString(),
+                               r60Text(run),
                                ratioText(run.dar, kDarLimits),
                                ratioText(run.pi, kPiLimits),
                                tooShort};
