@@ -121,6 +121,7 @@ bool isSpotTest(const InsulationRun &run) {
 
 // 5. The minimum PI of the insulation class.
 CheckVerdict checkPi(const InsulationRun &run, const TestParticulars &p, InsulationJudgement &j) {
+  if (p.insulationClass) j.minimumPi = minimumPi(*p.insulationClass);
   if (isSpotTest(run)) return {Verdict::NotMeasured, "spot test, no 10-minute reading"};
   const MarkReading r600 = run.markAt(600);
   if (r600.state == MarkState::RunTooShort)
@@ -133,8 +134,7 @@ CheckVerdict checkPi(const InsulationRun &run, const TestParticulars &p, Insulat
     return {Verdict::NotApplicable,
             "R(1 min) at 40" + std::string(kDegreesC) + " above 5,000 M\xCE\xA9"};
   if (!j.piApplicable) return undetermined(kOverRange);
-  if (!p.insulationClass) return undetermined("choose the insulation class");
-  j.minimumPi = minimumPi(*p.insulationClass);
+  if (!j.minimumPi) return undetermined("choose the insulation class");
   if (r600.state == MarkState::OverRange) {
     if (j.piAbove && *j.piAbove >= *j.minimumPi)
       return {Verdict::Pass, "PI above " + formatBound(*j.piAbove)};

@@ -63,6 +63,35 @@ std::string optionalNumber(const std::optional<double> &value, const char *unit)
 
 // --- The report's make-up ----------------------------------------------------------------
 
+// Characters of a judgement on one line of the report: 86 mm at 9 pt.
+constexpr std::size_t kJudgementChars = 54;
+
+std::size_t characters(std::string_view utf8) {
+  std::size_t count = 0;
+  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// `text` in lines of at most `width` characters, broken between words.
+std::vector<std::string> wrappedWords(const std::string &text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.size(), lastBreak = std::string::npos;
+    for (std::size_t at = start; at < text.size(); ++at) {
+      if (text[at] == ' ') lastBreak = at;
+      if (characters(std::string_view(text).substr(start, at - start + 1)) > width &&
+          lastBreak != std::string::npos) {
+        end = lastBreak;
+        break;
+      }
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end < text.size() ? end + 1 : end;
+  }
+  return lines;
+}
+
 FontSpec font(double points, bool bold = false, TextColour colour = TextColour::Black) {
   FontSpec f;
   f.points = points;
@@ -136,10 +165,13 @@ ReportBand titleBand(const InsulationRun &run, const TestParticulars &particular
   y += 6;
   for (const ResultLine &line : insulationResults(run, particulars)) {
     band.elements.push_back(text(0, y, line.label, font(9)));
-    band.elements.push_back(text(72, y, line.value, font(9, true)));
-    if (!line.judgement.empty())
-      band.elements.push_back(text(112, y, line.judgement, font(9, line.tone == ResultTone::Bad)));
-    y += 4.6;
+    band.elements.push_back(text(62, y, line.value, font(9, true)));
+    // A reason in words may take more than the column: it goes on over the next lines.
+    for (const std::string &part : wrappedWords(line.judgement, kJudgementChars)) {
+      band.elements.push_back(text(104, y, part, font(9, line.tone == ResultTone::Bad)));
+      y += 4.6;
+    }
+    if (line.judgement.empty()) y += 4.6;
   }
   band.height = y + 4;
   return band;
@@ -323,9 +355,9 @@ std::string insulationClassName(InsulationClass insulationClass) {
 std::string windingKindName(WindingKind kind) {
   switch (kind) {
     case WindingKind::OlderOrField:
-      return "made before about 1970, or field winding";
+      return "older or field winding";
     case WindingKind::FormWound:
-      return "form-wound coils (after about 1970)";
+      return "form-wound coils";
     case WindingKind::RandomOrLowVolt:
       return "random-wound coils";
     case WindingKind::DcArmature:

@@ -136,7 +136,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   RunList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   RunList->verticalHeader()->hide();
   RunList->horizontalHeader()->setStretchLastSection(true);
-  RunList->setMinimumHeight(120);
+  RunList->verticalHeader()->setDefaultSectionSize(RunList->fontMetrics().height() + 6);
+  RunList->setMinimumHeight(140);
   NoRuns = new QLabel(
       QStringLiteral("No insulation run in the table yet: record an insulation test (IR) or "
                      "open a data file that holds one."),
@@ -462,6 +463,7 @@ void TFrmInsulation::showResults() {
     bold.setBold(true);
     value->setFont(bold);
     auto *judgement = new QLabel(utf8(line.judgement));
+    judgement->setWordWrap(true);  // reasons in words are long; the window keeps its width
     QPalette palette = judgement->palette();
     palette.setColor(QPalette::WindowText, toneColour(line.tone));
     judgement->setPalette(palette);

@@ -118,7 +118,7 @@ TEST_F(FrmInsulationTest, ResultsCarryTheirBandsAndFollowTheParticulars) {
   EXPECT_EQ(result("R(1 min) at 40 \u00B0C").value, "345 M\u03A9");
   EXPECT_EQ(result("Minimum insulation resistance").judgement,
             "not determined \u2014 choose the winding");
-  window->WindingKindBox->setCurrentText("form-wound coils (after about 1970)");
+  window->WindingKindBox->setCurrentText("form-wound coils");
   window->InsulationClassBox->setCurrentText("B");
   EXPECT_EQ(result("Minimum insulation resistance").judgement, "pass");
   EXPECT_EQ(result("Minimum PI (class B)").judgement, "pass");
@@ -240,6 +240,10 @@ TEST_F(FrmInsulationTest, ReportPagesForTheEye) {
   ASSERT_EQ(runs.size(), 1u);
   TestParticulars particulars;
   particulars.equipment = "Motor M-3";
+  particulars.location = "Pump house, bay 4";
+  particulars.operatorName = "A. Tester";
+  particulars.ambientTemperatureC = 18;
+  particulars.humidityPercent = 55;
   particulars.windingTemperatureC = 20;
   particulars.ratedKv = 6.6;
   particulars.insulationClass = InsulationClass::B;
