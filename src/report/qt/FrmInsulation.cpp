@@ -463,7 +463,6 @@ void TFrmInsulation::showResults() {
     bold.setBold(true);
     value->setFont(bold);
     auto *judgement = new QLabel(utf8(line.judgement));
-    judgement->setWordWrap(true);  // reasons in words are long; the window keeps its width
     QPalette palette = judgement->palette();
     palette.setColor(QPalette::WindowText, toneColour(line.tone));
     judgement->setPalette(palette);
