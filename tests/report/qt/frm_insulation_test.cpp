@@ -169,6 +169,23 @@ TEST_F(FrmInsulationTest, ParticularsBelongToTheirRunAndLeaveWithTheTable) {
   EXPECT_EQ(window->Equipment->text(), "Motor M3");
   EXPECT_EQ(window->particulars().windingTemperatureC, 20.0);
 
+  // Particulars handed in (from an asset's record) come back as they went in.
+  TestParticulars given;
+  given.equipment = "Transformer T1";
+  given.equipmentKind = EquipmentKind::Transformer;
+  given.insulationClass = InsulationClass::H;
+  given.windingKind = WindingKind::DcArmature;
+  given.ratedKv = 0.4;
+  window->selectRun(1);
+  window->setParticulars(given);
+  const TestParticulars back = window->particulars();
+  EXPECT_EQ(back.equipment, given.equipment);
+  EXPECT_EQ(back.equipmentKind, given.equipmentKind);
+  EXPECT_EQ(back.insulationClass, given.insulationClass);
+  EXPECT_EQ(back.windingKind, given.windingKind);
+  EXPECT_EQ(back.ratedKv, given.ratedKv);
+  EXPECT_EQ(back.windingTemperatureC, std::nullopt);
+
   // Delete Data, then the next machine's test: nothing of Motor M3 remains.
   table.clear();
   QTRY_COMPARE(window->RunList->rowCount(), 0);
