@@ -52,6 +52,7 @@ class RunFinder {
 
   void addRow(std::size_t index, const TableRowView &row) {
     const auto factor = factorOf(row);
+    if (!factor) resultScreen_.reset();
     if (!factor || isResultScreen(row)) {
       closeRun();
       return;
