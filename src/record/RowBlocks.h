@@ -5,8 +5,8 @@
 // them while the table grows).
 //
 // A store costs about what it holds: the first block has room for kFirstRows records and
-// each next one for twice as many, until a block would reach 2 MiB. From then on every block
-// is 2 MiB, aligned to 2 MiB and offered to the system as one large page: a million readings
+// each next one for twice as many, up to an eighth of 2 MiB. From then on every block is
+// 2 MiB, aligned to 2 MiB and offered to the system as one large page: a million readings
 // cost a few dozen page faults instead of ten thousand, which is most of what filling the
 // table costs. Small tables (a file of a few rows, a test) stay a few hundred bytes.
 
@@ -31,13 +31,14 @@ class RowBlocks {
   static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
   static constexpr std::size_t kLargeRows = kLargeBlockBytes / sizeof(T);
   static constexpr std::size_t kFirstRows = 16;
-  static_assert(kFirstRows < kLargeRows, "a record is too large for these blocks");
+  static_assert(kFirstRows <= kLargeRows / 8, "a record is too large for these blocks");
 
  private:
-  // The growing blocks: kFirstRows << k records in block k, each smaller than a large one.
+  // The growing blocks: kFirstRows << k records in block k, each at most an eighth of a
+  // large one (larger ones would only add small pages to fault in before the large blocks).
   static constexpr std::size_t growingBlockCount() {
-    std::size_t count = 0;
-    while ((kFirstRows << count) < kLargeRows) ++count;
+    std::size_t count = 1;
+    while ((kFirstRows << count) <= kLargeRows / 8) ++count;
     return count;
   }
 
