@@ -4,12 +4,15 @@
 // Appending never moves a record, so references to earlier ones stay valid (snapshots read
 // them while the table grows).
 //
-// The first records go into a small block; after it, every block is 2 MiB, aligned to 2 MiB
-// and offered to the system as one large page. A million readings then cost a few dozen
-// page faults instead of ten thousand, which is most of what filling the table costs.
+// A store costs about what it holds: the first block has room for kFirstRows records and
+// each next one for twice as many, up to an eighth of 2 MiB. From then on every block is
+// 2 MiB, aligned to 2 MiB and offered to the system as one large page: a million readings
+// cost a few dozen page faults instead of ten thousand, which is most of what filling the
+// table costs. Small tables (a file of a few rows, a test) stay a few hundred bytes.
 
 #include <sys/mman.h>
 
+#include <bit>
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
@@ -26,21 +29,31 @@ class RowBlocks {
 
  public:
   static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
-  static constexpr std::size_t kSmallRows = 4096;
   static constexpr std::size_t kLargeRows = kLargeBlockBytes / sizeof(T);
+  static constexpr std::size_t kFirstRows = 16;
+  static_assert(kFirstRows <= kLargeRows / 8, "a record is too large for these blocks");
+
+ private:
+  // The growing blocks: kFirstRows << k records in block k, each at most an eighth of a
+  // large one (larger ones would only add small pages to fault in before the large blocks).
+  static constexpr std::size_t growingBlockCount() {
+    std::size_t count = 1;
+    while ((kFirstRows << count) <= kLargeRows / 8) ++count;
+    return count;
+  }
+
+ public:
+  static constexpr std::size_t kGrowingBlocks = growingBlockCount();
+  // Records held before the first large block.
+  static constexpr std::size_t kGrowingRows = kFirstRows * ((std::size_t{1} << kGrowingBlocks) - 1);
 
   RowBlocks() = default;
   RowBlocks(const RowBlocks &) = delete;
   RowBlocks &operator=(const RowBlocks &) = delete;
   // The moved-from store is empty.
-  RowBlocks(RowBlocks &&other) noexcept
-      : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {
-    other.blocks_.clear();
-  }
+  RowBlocks(RowBlocks &&other) noexcept { take(other); }
   RowBlocks &operator=(RowBlocks &&other) noexcept {
-    blocks_ = std::move(other.blocks_);
-    size_ = std::exchange(other.size_, 0);
-    other.blocks_.clear();
+    if (this != &other) take(other);
     return *this;
   }
 
@@ -53,6 +66,8 @@ class RowBlocks {
   bool empty() const { return size_ == 0; }
   const T &front() const { return (*this)[0]; }
   const T &back() const { return (*this)[size_ - 1]; }
+  // Bytes of the blocks held now, used or not.
+  std::size_t reservedBytes() const { return startOf(blocks_.size()) * sizeof(T); }
 
   // Walks the records in order.
   class const_iterator {
@@ -82,18 +97,18 @@ class RowBlocks {
   }
 
   const T &operator[](std::size_t i) const {
-    if (i < kSmallRows) return blocks_[0][i];
-    i -= kSmallRows;
-    return blocks_[1 + i / kLargeRows][i % kLargeRows];
+    if (i < kGrowingRows) {
+      // Block k starts at record kFirstRows * (2^k - 1).
+      const std::size_t k = std::bit_width(i / kFirstRows + 1) - 1;
+      return blocks_[k][i - kFirstRows * ((std::size_t{1} << k) - 1)];
+    }
+    i -= kGrowingRows;
+    return blocks_[kGrowingBlocks + i / kLargeRows][i % kLargeRows];
   }
 
   void push_back(const T &record) {
-    if (size_ == capacity()) addBlock();
-    T *slot =
-        size_ < kSmallRows
-            ? &blocks_[0][size_]
-            : &blocks_[1 + (size_ - kSmallRows) / kLargeRows][(size_ - kSmallRows) % kLargeRows];
-    *slot = record;
+    if (next_ == blockEnd_) addBlock();
+    *next_++ = record;
     ++size_;
   }
 
@@ -103,9 +118,15 @@ class RowBlocks {
   void resize(std::size_t count) {
     if (count >= size_) return;
     size_ = count;
-    std::size_t needed = 0;
-    if (count > 0) needed = count <= kSmallRows ? 1 : 2 + (count - kSmallRows - 1) / kLargeRows;
-    blocks_.resize(needed);
+    if (count == 0) {
+      blocks_.clear();
+      next_ = blockEnd_ = nullptr;
+      return;
+    }
+    std::size_t last = blockOf(count - 1);
+    blocks_.resize(last + 1);
+    next_ = blocks_[last].get() + (count - startOf(last));
+    blockEnd_ = blocks_[last].get() + capacityOf(last);
   }
 
  private:
@@ -114,25 +135,49 @@ class RowBlocks {
   };
   using Block = std::unique_ptr<T[], Free>;
 
-  std::size_t capacity() const {
-    return blocks_.empty() ? 0 : kSmallRows + (blocks_.size() - 1) * kLargeRows;
+  static constexpr std::size_t capacityOf(std::size_t block) {
+    return block < kGrowingBlocks ? kFirstRows << block : kLargeRows;
+  }
+  // The index of the first record of `block` (or the capacity of that many blocks).
+  static constexpr std::size_t startOf(std::size_t block) {
+    if (block <= kGrowingBlocks) return kFirstRows * ((std::size_t{1} << block) - 1);
+    return kGrowingRows + (block - kGrowingBlocks) * kLargeRows;
+  }
+  static constexpr std::size_t blockOf(std::size_t i) {
+    if (i < kGrowingRows) return std::bit_width(i / kFirstRows + 1) - 1;
+    return kGrowingBlocks + (i - kGrowingRows) / kLargeRows;
   }
 
   void addBlock() {
+    const std::size_t block = blocks_.size();
     void *memory = nullptr;
-    if (blocks_.empty()) {
-      memory = std::malloc(kSmallRows * sizeof(T));
+    if (block < kGrowingBlocks) {
+      memory = std::malloc(capacityOf(block) * sizeof(T));
     } else {
       memory = std::aligned_alloc(kLargeBlockBytes, kLargeBlockBytes);
       // Only a hint: where the system has no large pages the block works all the same.
       if (memory) ::madvise(memory, kLargeBlockBytes, MADV_HUGEPAGE);
     }
     if (!memory) throw std::bad_alloc();
-    blocks_.emplace_back(static_cast<T *>(memory));
+    Block owned(static_cast<T *>(memory));
+    blocks_.push_back(std::move(owned));
+    next_ = blocks_.back().get();
+    blockEnd_ = next_ + capacityOf(block);
+  }
+
+  void take(RowBlocks &other) {
+    blocks_ = std::move(other.blocks_);
+    size_ = std::exchange(other.size_, 0);
+    next_ = std::exchange(other.next_, nullptr);
+    blockEnd_ = std::exchange(other.blockEnd_, nullptr);
+    other.blocks_.clear();
   }
 
   std::vector<Block> blocks_;
   std::size_t size_ = 0;
+  // Where the next record goes, and the end of its block (equal when a new block is due).
+  T *next_ = nullptr;
+  T *blockEnd_ = nullptr;
 };
 
 }  // namespace vexal

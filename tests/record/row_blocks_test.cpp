@@ -1,10 +1,12 @@
-// The reading table's row storage: records across the small first block and the large
-// ones, cutting back, copying the first rows, and records that never move while appending.
+// The reading table's row storage: records across the growing first blocks and the large
+// ones, what a small store costs, cutting back, copying the first rows, and records that never
+// move while appending.
 #include "record/RowBlocks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 
 namespace vexal {
 namespace {
@@ -27,15 +29,56 @@ bool same(const Record &r, std::size_t i) {
 }
 
 using Blocks = RowBlocks<Record>;
-// Past the small block and two large ones, into a third.
-const std::size_t kMany = Blocks::kSmallRows + 2 * Blocks::kLargeRows + 5;
+// Past the growing blocks and two large ones, into a third.
+const std::size_t kMany = Blocks::kGrowingRows + 2 * Blocks::kLargeRows + 5;
 
-TEST(RowBlocks, HoldsEveryRecordAcrossTheBlocks) {
-  Blocks blocks;
-  EXPECT_TRUE(blocks.empty());
-  for (std::size_t i = 0; i < kMany; ++i) blocks.push_back(recordFor(i));
-  ASSERT_EQ(blocks.size(), kMany);
-  for (std::size_t i = 0; i < kMany; ++i) ASSERT_TRUE(same(blocks[i], i)) << i;
+// Counts on either side of where one block ends and the next begins.
+const std::size_t kGrowing = Blocks::kGrowingRows, kLarge = Blocks::kLargeRows;
+const std::size_t kAroundBoundaries[] = {1,
+                                         15,
+                                         16,
+                                         17,
+                                         47,
+                                         48,
+                                         49,
+                                         111,
+                                         112,
+                                         113,
+                                         kGrowing - 1,
+                                         kGrowing,
+                                         kGrowing + 1,
+                                         kGrowing + kLarge,
+                                         kGrowing + kLarge + 1,
+                                         kMany};
+
+TEST(RowBlocks, HoldsEveryRecordInOrderAcrossTheBlocks) {
+  for (std::size_t count : kAroundBoundaries) {
+    Blocks blocks;
+    EXPECT_TRUE(blocks.empty());
+    for (std::size_t i = 0; i < count; ++i) blocks.push_back(recordFor(i));
+    ASSERT_EQ(blocks.size(), count);
+    std::size_t i = 0;
+    for (const Record &r : blocks) ASSERT_TRUE(same(r, i++)) << count << " records, #" << i - 1;
+    ASSERT_TRUE(same(blocks[count - 1], count - 1)) << count;
+  }
+}
+
+// A store costs about what it holds: a few records take well under a kilobyte, and a
+// growing store never holds more than twice its records plus one block.
+TEST(RowBlocks, ReservesAboutWhatItHolds) {
+  Blocks empty;
+  EXPECT_EQ(empty.reservedBytes(), 0u);
+  for (std::size_t count : kAroundBoundaries) {
+    Blocks blocks;
+    for (std::size_t i = 0; i < count; ++i) blocks.push_back(recordFor(i));
+    const std::size_t held = count * sizeof(Record);
+    EXPECT_GE(blocks.reservedBytes(), held) << count;
+    if (count <= 16) {
+      EXPECT_LE(blocks.reservedBytes(), 1024u) << count;
+    }
+    const std::size_t slack = count < Blocks::kGrowingRows ? held : std::size_t{2} << 20;
+    EXPECT_LE(blocks.reservedBytes(), held + slack + 16 * sizeof(Record)) << count;
+  }
 }
 
 TEST(RowBlocks, RecordsStayWhereTheyAreWhileMoreAreAppended) {
@@ -50,14 +93,17 @@ TEST(RowBlocks, RecordsStayWhereTheyAreWhileMoreAreAppended) {
 TEST(RowBlocks, CuttingBackAndCopyingTheFirstRecords) {
   Blocks blocks;
   for (std::size_t i = 0; i < kMany; ++i) blocks.push_back(recordFor(i));
-  for (std::size_t keep : {kMany, Blocks::kSmallRows + Blocks::kLargeRows + 1,
-                           Blocks::kSmallRows + 1, Blocks::kSmallRows, std::size_t{3}}) {
+  for (auto it = std::rbegin(kAroundBoundaries); it != std::rend(kAroundBoundaries); ++it) {
+    const std::size_t keep = *it;
     blocks.resize(keep);
     ASSERT_EQ(blocks.size(), keep);
     EXPECT_TRUE(same(blocks[keep - 1], keep - 1));
-    // Appending after a cut goes on from there.
+    // Appending after a cut goes on from there, into the block that follows when it is full.
     blocks.push_back(recordFor(keep));
-    EXPECT_TRUE(same(blocks[keep], keep));
+    blocks.push_back(recordFor(keep + 1));
+    EXPECT_TRUE(same(blocks[keep - 1], keep - 1)) << keep;
+    EXPECT_TRUE(same(blocks[keep], keep)) << keep;
+    EXPECT_TRUE(same(blocks[keep + 1], keep + 1)) << keep;
     blocks.resize(keep);
   }
   blocks.resize(0);
@@ -66,9 +112,9 @@ TEST(RowBlocks, CuttingBackAndCopyingTheFirstRecords) {
   EXPECT_TRUE(same(blocks[0], 9));
 
   Blocks source;
-  for (std::size_t i = 0; i < Blocks::kSmallRows + 10; ++i) source.push_back(recordFor(i));
-  const Blocks copy(source, Blocks::kSmallRows + 2);
-  ASSERT_EQ(copy.size(), Blocks::kSmallRows + 2);
+  for (std::size_t i = 0; i < Blocks::kGrowingRows + 10; ++i) source.push_back(recordFor(i));
+  const Blocks copy(source, Blocks::kGrowingRows + 2);
+  ASSERT_EQ(copy.size(), Blocks::kGrowingRows + 2);
   for (std::size_t i = 0; i < copy.size(); ++i) ASSERT_TRUE(same(copy[i], i));
   EXPECT_NE(&copy[0], &source[0]);
 }
