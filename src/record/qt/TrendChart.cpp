@@ -19,23 +19,19 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
-#include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
 
-#include "common/ConvertError.h"
 #include "common/Cp936.h"
 #include "record/DataFiles.h"
 #include "record/Recorder.h"
 #include "record/TimeOfDay.h"
+#include "record/qt/TraceSeries.h"
 
 namespace vexal {
 
@@ -54,111 +50,7 @@ QFont arial(int pixelSize, bool italic = false) {
   return font;
 }
 
-// A whole number as the points-per-page box holds it: an optional sign and decimal digits
-// within the 32-bit signed range; anything else (also an empty box) does not convert.
-std::int32_t perPageFromText(const std::string &text) {
-  std::string_view digits = text;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  std::int32_t value = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  const bool signTwice = digits.size() < text.size() && !digits.empty() && digits.front() == '-';
-  if (digits.empty() || signTwice || ec != std::errc() || end != digits.data() + digits.size())
-    throw EConvertError("'" + text + "' is not a valid integer value");
-  return value;
-}
-
 }  // namespace
-
-// One stretch of trace as drawn: its points in axis units and the value axis it is drawn
-// against, with the foot of that axis (where the fill ends).
-struct Trace {
-  QAbstractAxis *axis = nullptr;
-  double foot = 0;
-  QList<QPointF> points;
-};
-
-// One of the chart's two series. A gap in the readings, or a change of quantity, splits the
-// trace into runs; each run is a toolkit series of its own, kept for reuse, so the series as
-// a whole shows or hides together and is never handed more than one page of points. A run of
-// a single reading shows as a marker.
-class TraceSeries {
- public:
-  TraceSeries(QChart *chart, QAbstractAxis *x, bool area) : chart_(chart), x_(x), area_(area) {}
-
-  void setTraces(const std::vector<Trace> &traces, bool shown) {
-    while (parts_.size() < traces.size()) addPart();
-    for (std::size_t i = 0; i < parts_.size(); ++i) {
-      Part &part = parts_[i];
-      if (i < traces.size()) {
-        const Trace &trace = traces[i];
-        part.line->replace(trace.points);
-        const bool lone = trace.points.size() == 1;
-        if (part.area) {
-          part.foot->replace(footOf(trace));
-          part.area->setPointsVisible(lone);
-        } else {
-          part.line->setPointsVisible(lone);
-        }
-        attach(part, trace.axis);
-      } else if (part.line->count() > 0) {
-        part.line->clear();
-        if (part.foot) part.foot->clear();
-      }
-      part.series()->setVisible(shown && i < traces.size());
-    }
-  }
-
- private:
-  struct Part {
-    QLineSeries *line = nullptr;
-    QLineSeries *foot = nullptr;  // the fill's lower edge (area only)
-    QAreaSeries *area = nullptr;
-    QAbstractAxis *axis = nullptr;
-    QAbstractSeries *series() const { return area ? static_cast<QAbstractSeries *>(area) : line; }
-  };
-
-  static QList<QPointF> footOf(const Trace &trace) {
-    QList<QPointF> foot;
-    foot.reserve(trace.points.size());
-    for (const QPointF &p : trace.points) foot.append(QPointF(p.x(), trace.foot));
-    return foot;
-  }
-
-  void attach(Part &part, QAbstractAxis *axis) {
-    if (part.axis == axis) return;
-    if (part.axis) part.series()->detachAxis(part.axis);
-    part.series()->attachAxis(axis);
-    part.axis = axis;
-  }
-
-  void addPart() {
-    Part part;
-    part.line = new QLineSeries(chart_);
-    part.line->setMarkerSize(7);
-    QAbstractSeries *series = part.line;
-    if (area_) {
-      part.foot = new QLineSeries(chart_);
-      part.area = new QAreaSeries(part.line, part.foot);
-      part.area->setColor(QColor(255, 255, 128));
-      part.area->setBorderColor(QColor(0, 128, 255));
-      part.area->setPen(QPen(QColor(0, 128, 255), 1));
-      part.line->setColor(QColor(0, 128, 255));
-      series = part.area;
-    } else {
-      part.line->setColor(Qt::red);
-      part.line->setPen(QPen(QColor(128, 255, 0), 2));
-    }
-    chart_->addSeries(series);
-    series->attachAxis(x_);
-    for (QLegendMarker *marker : chart_->legend()->markers(series)) marker->setVisible(false);
-    parts_.push_back(part);
-  }
-
-  QChart *chart_;
-  QAbstractAxis *x_;
-  bool area_;
-  std::vector<Part> parts_;
-};
 
 TrendChart::TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent)
     : QWidget(parent),
@@ -595,7 +487,7 @@ void TrendChart::BtNewClick() {
 }
 
 void TrendChart::MaxrecordChange() {
-  paging_.setMaxPointsPerPage(perPageFromText(Maxrecord->text().toStdString()));
+  paging_.setMaxPointsPerPage(ChartPaging::perPageFromText(Maxrecord->text().toStdString()));
   showNavigation();
   scales_.endZoom();
   redraw();
