@@ -59,7 +59,7 @@ class ChartScales {
   static constexpr double kWallWidth = 11;  // pixels
   static constexpr double kMinWidthWithWall = 4 * kWallWidth;
   static constexpr double kMinZoomSide = 3;  // pixels: a smaller drag is a click
-  static constexpr double kLabelGap = 14;    // pixels between the labels of the value axes
+  static constexpr double kLabelGap = 18;    // pixels between the labels of the value axes
 
   // The plot area's size in pixels, the wall included at its left. Returns whether it
   // changed.
