@@ -26,18 +26,6 @@ TEST(ChartScales, OhmTicksAreDecadesOverTwoDecadesOrMoreAndOneTwoFiveBelow) {
     std::vector<std::pair<double, std::string>> ticks;
   } cases[] = {
       {"two decades", 1e8, 1e10, 0.05, {{1e8, "100 M"}, {1e9, "1 G"}, {1e10, "10 G"}}},
-      {"the meter's whole range",
-       1e5,
-       1e12,
-       0.05,
-       {{1e5, "100 k"},
-        {1e6, "1 M"},
-        {1e7, "10 M"},
-        {1e8, "100 M"},
-        {1e9, "1 G"},
-        {1e10, "10 G"},
-        {1e11, "100 G"},
-        {1e12, "1 T"}}},
       {"one decade", 1e9, 1e10, 0.05, {{1e9, "1 G"}, {2e9, "2 G"}, {5e9, "5 G"}, {1e10, "10 G"}}},
       {"zoomed into a decade: round steps and its own ends",
        3.02e9,
@@ -86,12 +74,6 @@ class ChartScalesTest : public ::testing::Test {
   ChartScales scales;
 };
 
-TEST_F(ChartScalesTest, TheFirstPointIsDrawnRightOfTheWall) {
-  EXPECT_NEAR(pixelOf(101), ChartScales::kWallWidth, 1e-9);
-  EXPECT_NEAR(pixelOf(200), 411, 1e-9);
-  EXPECT_EQ(scales.xTicks(), (LinearTicks{101, 20}));  // 101, 121 ... 181
-}
-
 TEST_F(ChartScalesTest, ADraggedRectangleZoomsEveryAxisAndItsLabels) {
   const struct {
     const char *name;
@@ -127,6 +109,9 @@ TEST_F(ChartScalesTest, ADraggedRectangleZoomsEveryAxisAndItsLabels) {
        {-10, 10},
        {"100 M", "200 M", "500 M", "1 G"}},
   };
+  // Unzoomed, the page's first point is drawn at the wall's edge.
+  EXPECT_NEAR(pixelOf(101), ChartScales::kWallWidth, 1e-9);
+  EXPECT_EQ(scales.xTicks(), (LinearTicks{101, 20}));  // 101, 121 ... 181
   for (const auto &c : cases) {
     scales.endZoom();
     ASSERT_TRUE(scales.zoomTo(c.left, c.top, c.right, c.bottom)) << c.name;

@@ -111,7 +111,7 @@ void TrendChart::createChart() {
   axisOhms_->setLabelsFont(arial(10));
   axisVolts_ = new QValueAxis(chart_);
   axisVolts_->setTickCount(5);
-  axisVolts_->setLabelFormat(QStringLiteral("%g V"));
+  axisVolts_->setLabelFormat(QStringLiteral("%.4g V"));
   axisVolts_->setLabelsFont(arial(10));
   axisX_ = new QValueAxis(chart_);
   axisX_->setLabelFormat(QStringLiteral("%.0f"));
