@@ -1,9 +1,24 @@
 #include "record/ChartPaging.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
+#include <string_view>
+
+#include "common/ConvertError.h"
 
 namespace vexal {
+
+std::int32_t ChartPaging::perPageFromText(const std::string &text) {
+  std::string_view digits = text;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  std::int32_t value = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  const bool signTwice = digits.size() < text.size() && !digits.empty() && digits.front() == '-';
+  if (digits.empty() || signTwice || ec != std::errc() || end != digits.data() + digits.size())
+    throw EConvertError("'" + text + "' is not a valid integer value");
+  return value;
+}
 
 bool ChartPaging::setPointCount(std::size_t points) {
   const bool onLastPage = page_ == pageCount();

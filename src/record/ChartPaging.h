@@ -18,6 +18,9 @@ struct NavigationState {
 class ChartPaging {
  public:
   static constexpr std::int32_t kDefaultPointsPerPage = 100;
+  // The points per page as the box holds them: an optional sign and decimal digits within the
+  // 32-bit signed range. Anything else (also an empty box) throws EConvertError.
+  static std::int32_t perPageFromText(const std::string &text);
 
   // Number of points of the series with the most points.
   std::size_t pointCount() const { return points_; }

@@ -14,14 +14,6 @@ void extend(std::vector<ChartRun> &runs, bool &inRun, QuantityKind kind, ChartXY
   inRun = true;
 }
 
-// The smallest of 1, 2 and 5 times a power of ten that is at least `step`.
-double roundStep(double step) {
-  const double decade = std::pow(10.0, std::floor(std::log10(step)));
-  for (double factor : {1.0, 2.0, 5.0, 10.0})
-    if (factor * decade >= step * (1 - 1e-9)) return factor * decade;
-  return 10 * decade;
-}
-
 ChartRange roundVoltRange(double low, double high) {
   if (high - low < 1e-9) {  // one value: a band of a volt or so around it
     const double half = std::max(1.0, std::abs(high) * 0.05);
@@ -32,6 +24,13 @@ ChartRange roundVoltRange(double low, double high) {
 }
 
 }  // namespace
+
+double roundStep(double step) {
+  const double decade = std::pow(10.0, std::floor(std::log10(step)));
+  for (double factor : {1.0, 2.0, 5.0})
+    if (factor * decade >= step * (1 - 1e-9)) return factor * decade;
+  return 10 * decade;
+}
 
 ChartAxes axesFor(const std::vector<ChartRun> &runs) {
   std::optional<double> ohmLow, ohmHigh, voltLow, voltHigh;

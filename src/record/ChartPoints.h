@@ -44,6 +44,9 @@ struct ChartAxes {
 };
 ChartAxes axesFor(const std::vector<ChartRun> &runs);
 
+// The smallest of 1, 2 and 5 times a power of ten that is at least `step` (> 0).
+double roundStep(double step);
+
 class ChartPoints {
  public:
   explicit ChartPoints(const ReadingTable &table) : table_(table) {}

@@ -9,38 +9,36 @@
 #include <QFrame>
 #include <QGraphicsRectItem>
 #include <QGraphicsSceneMouseEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QRubberBand>
 #include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
-#include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
-#include <QtCharts/QLegendMarker>
-#include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <random>
 
-#include "common/ConvertError.h"
 #include "common/Cp936.h"
 #include "record/DataFiles.h"
 #include "record/Recorder.h"
 #include "record/TimeOfDay.h"
+#include "record/qt/TraceSeries.h"
 
 namespace vexal {
 
 namespace {
 
 const QColor kSilver(192, 192, 192);
-constexpr int kWallWidth = 11;
+constexpr double kPlaceholderAxis = 11000;
 constexpr int kEnlargeTopLimit = 50;
 constexpr int kTallWindow = 600;
 constexpr int kShortenedWindow = 564;
@@ -52,111 +50,7 @@ QFont arial(int pixelSize, bool italic = false) {
   return font;
 }
 
-// A whole number as the points-per-page box holds it: an optional sign and decimal digits
-// within the 32-bit signed range; anything else (also an empty box) does not convert.
-std::int32_t perPageFromText(const std::string &text) {
-  std::string_view digits = text;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  std::int32_t value = 0;
-  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  const bool signTwice = digits.size() < text.size() && !digits.empty() && digits.front() == '-';
-  if (digits.empty() || signTwice || ec != std::errc() || end != digits.data() + digits.size())
-    throw EConvertError("'" + text + "' is not a valid integer value");
-  return value;
-}
-
 }  // namespace
-
-// One stretch of trace as drawn: its points in axis units and the value axis it is drawn
-// against, with the foot of that axis (where the fill ends).
-struct Trace {
-  QAbstractAxis *axis = nullptr;
-  double foot = 0;
-  QList<QPointF> points;
-};
-
-// One of the chart's two series. A gap in the readings, or a change of quantity, splits the
-// trace into runs; each run is a toolkit series of its own, kept for reuse, so the series as
-// a whole shows or hides together and is never handed more than one page of points. A run of
-// a single reading shows as a marker.
-class TraceSeries {
- public:
-  TraceSeries(QChart *chart, QAbstractAxis *x, bool area) : chart_(chart), x_(x), area_(area) {}
-
-  void setTraces(const std::vector<Trace> &traces, bool shown) {
-    while (parts_.size() < traces.size()) addPart();
-    for (std::size_t i = 0; i < parts_.size(); ++i) {
-      Part &part = parts_[i];
-      if (i < traces.size()) {
-        const Trace &trace = traces[i];
-        part.line->replace(trace.points);
-        const bool lone = trace.points.size() == 1;
-        if (part.area) {
-          part.foot->replace(footOf(trace));
-          part.area->setPointsVisible(lone);
-        } else {
-          part.line->setPointsVisible(lone);
-        }
-        attach(part, trace.axis);
-      } else if (part.line->count() > 0) {
-        part.line->clear();
-        if (part.foot) part.foot->clear();
-      }
-      part.series()->setVisible(shown && i < traces.size());
-    }
-  }
-
- private:
-  struct Part {
-    QLineSeries *line = nullptr;
-    QLineSeries *foot = nullptr;  // the fill's lower edge (area only)
-    QAreaSeries *area = nullptr;
-    QAbstractAxis *axis = nullptr;
-    QAbstractSeries *series() const { return area ? static_cast<QAbstractSeries *>(area) : line; }
-  };
-
-  static QList<QPointF> footOf(const Trace &trace) {
-    QList<QPointF> foot;
-    foot.reserve(trace.points.size());
-    for (const QPointF &p : trace.points) foot.append(QPointF(p.x(), trace.foot));
-    return foot;
-  }
-
-  void attach(Part &part, QAbstractAxis *axis) {
-    if (part.axis == axis) return;
-    if (part.axis) part.series()->detachAxis(part.axis);
-    part.series()->attachAxis(axis);
-    part.axis = axis;
-  }
-
-  void addPart() {
-    Part part;
-    part.line = new QLineSeries(chart_);
-    part.line->setMarkerSize(7);
-    QAbstractSeries *series = part.line;
-    if (area_) {
-      part.foot = new QLineSeries(chart_);
-      part.area = new QAreaSeries(part.line, part.foot);
-      part.area->setColor(QColor(255, 255, 128));
-      part.area->setBorderColor(QColor(0, 128, 255));
-      part.area->setPen(QPen(QColor(0, 128, 255), 1));
-      part.line->setColor(QColor(0, 128, 255));
-      series = part.area;
-    } else {
-      part.line->setColor(Qt::red);
-      part.line->setPen(QPen(QColor(128, 255, 0), 2));
-    }
-    chart_->addSeries(series);
-    series->attachAxis(x_);
-    for (QLegendMarker *marker : chart_->legend()->markers(series)) marker->setVisible(false);
-    parts_.push_back(part);
-  }
-
-  QChart *chart_;
-  QAbstractAxis *x_;
-  bool area_;
-  std::vector<Part> parts_;
-};
 
 TrendChart::TrendChart(ReadingTable &table, TrendChartHost host, QWidget *parent)
     : QWidget(parent),
@@ -207,7 +101,7 @@ void TrendChart::createChart() {
   // Before any reading the chart shows its placeholder point against a fixed axis; readings
   // are drawn in ohms on a logarithmic axis labelled by decade, or in volts.
   axisY_ = new QValueAxis(chart_);
-  axisY_->setRange(-11000, 11000);
+  axisY_->setRange(-kPlaceholderAxis, kPlaceholderAxis);
   axisY_->setTickCount(5);
   axisY_->setMinorTickCount(4);
   axisY_->setLabelFormat(QStringLiteral("%.0f"));
@@ -217,10 +111,11 @@ void TrendChart::createChart() {
   axisOhms_->setLabelsFont(arial(10));
   axisVolts_ = new QValueAxis(chart_);
   axisVolts_->setTickCount(5);
-  axisVolts_->setLabelFormat(QStringLiteral("%g V"));
+  axisVolts_->setLabelFormat(QStringLiteral("%.4g V"));
   axisVolts_->setLabelsFont(arial(10));
   axisX_ = new QValueAxis(chart_);
   axisX_->setLabelFormat(QStringLiteral("%.0f"));
+  axisX_->setTickType(QValueAxis::TicksDynamic);
   axisX_->setLabelsFont(arial(10));
   chart_->addAxis(axisX_, Qt::AlignBottom);
   chart_->addAxis(axisY_, Qt::AlignLeft);
@@ -232,14 +127,14 @@ void TrendChart::createChart() {
   leftWall_->setBrush(Qt::yellow);
   leftWall_->setPen(Qt::NoPen);
   leftWall_->setZValue(0.5);  // over the back wall, under the grid and the series
-  connect(chart_, &QChart::plotAreaChanged, this, [this] { placeWall(); });
+  connect(chart_, &QChart::plotAreaChanged, this, [this] { plotAreaChanged(); });
 
   Series2 = std::make_unique<TraceSeries>(chart_, axisX_, true);
   Series1 = std::make_unique<TraceSeries>(chart_, axisX_, false);
 
   view_ = new QChartView(chart_, this);
   view_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  view_->setRubberBand(QChartView::RectangleRubberBand);
+  band_ = new QRubberBand(QRubberBand::Rectangle, view_->viewport());
   view_->viewport()->setCursor(Qt::CrossCursor);
   view_->setMouseTracking(true);
   view_->viewport()->installEventFilter(this);
@@ -251,7 +146,19 @@ void TrendChart::createChart() {
 
 void TrendChart::placeWall() {
   const QRectF plot = chart_->plotArea();
-  leftWall_->setRect(QRectF(plot.left(), plot.top(), kWallWidth, plot.height()));
+  leftWall_->setRect(QRectF(plot.left(), plot.top(), ChartScales::kWallWidth, plot.height()));
+}
+
+// The wall's width in axis units, and the room between the labels, follow the plot's size.
+void TrendChart::plotAreaChanged() {
+  placeWall();
+  const QRectF plot = chart_->plotArea();
+  // Setting the axes lays the chart out again at once; a width that the new labels change
+  // once more is taken at the next change.
+  if (!scales_.setPlotSize(plot.width(), plot.height()) || fittingPlot_) return;
+  fittingPlot_ = true;
+  applyAxes();
+  fittingPlot_ = false;
 }
 
 void TrendChart::createToolBar() {
@@ -349,9 +256,52 @@ bool TrendChart::eventFilter(QObject *watched, QEvent *event) {
     return discardTypedKey(*static_cast<QKeyEvent *>(event),
                            [this](char &key) { MaxrecordKeyPress(key); });
   }
-  if (watched == view_->viewport() && event->type() == QEvent::MouseMove)
+  if (watched != view_->viewport()) return QWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::ToolTip) {
+    // The scene has no tips of its own: left to it, its empty tip would hide the reading's
+    // while the mouse rests.
+    showPointTip(static_cast<QHelpEvent *>(event)->pos());
+    return true;
+  }
+  if (event->type() == QEvent::MouseMove)
     showPointTip(static_cast<QMouseEvent *>(event)->position().toPoint());
-  return QWidget::eventFilter(watched, event);
+  return dragEvent(event) || QWidget::eventFilter(watched, event);
+}
+
+// A rectangle dragged with the left button zooms into it; a right click ends the zoom.
+bool TrendChart::dragEvent(QEvent *event) {
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+      type != QEvent::MouseButtonRelease)
+    return false;
+  const auto *mouse = static_cast<QMouseEvent *>(event);
+  const QPoint at = mouse->position().toPoint();
+  if (type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
+    endZoom();
+    return true;
+  }
+  if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+    dragFrom_ = at;
+    band_->setGeometry(QRect(at, QSize()));
+    band_->show();
+    return true;
+  }
+  if (!dragFrom_) return false;
+  const QRect dragged = QRect(*dragFrom_, at).normalized();
+  band_->setGeometry(dragged);
+  if (type != QEvent::MouseButtonRelease || mouse->button() != Qt::LeftButton) return false;
+  band_->hide();
+  dragFrom_.reset();
+  const QPointF plot = chart_->plotArea().topLeft();
+  const QRectF inPlot =
+      chart_->mapFromScene(view_->mapToScene(dragged)).boundingRect().translated(-plot);
+  if (scales_.zoomTo(inPlot.left(), inPlot.top(), inPlot.right(), inPlot.bottom())) redraw();
+  return true;
+}
+
+void TrendChart::endZoom() {
+  scales_.endZoom();
+  redraw();
 }
 
 // The tip over the trace stays while the mouse rests near the reading it names.
@@ -404,73 +354,67 @@ void TrendChart::resetPlaceholder() {
 }
 
 void TrendChart::redraw() {
+  PageRanges page{paging_.firstPointOfPage(), paging_.pageCapacity(), {}, {}, {}, {}};
   std::vector<Trace> traces;
-  ChartRange xRange;
-  ChartAxes axes;
   if (points_.count() == 0) {
     runs_.clear();
-    const std::size_t capacity = std::max<std::size_t>(paging_.pageCapacity(), 2);
-    xRange = {0, double(capacity - 1)};
-    traces.push_back({axisY_, axisY_->min(), {QPointF(0, placeholderY_)}});
+    page.x = {0, double(std::max<std::size_t>(page.capacity, 2) - 1)};
+    page.fixed = ChartRange{-kPlaceholderAxis, kPlaceholderAxis};
+    scales_.setPage(page);
+    traces.push_back({axisY_, -kPlaceholderAxis, {QPointF(0, placeholderY_)}});
   } else {
-    const std::size_t first = paging_.firstPointOfPage();
-    xRange = points_.pageXRange(first, paging_.pageCapacity());
+    page.x = points_.pageXRange(page.firstPoint, page.capacity);
     const int columns = std::max(1, static_cast<int>(chart_->plotArea().width()));
-    runs_ = points_.runs(first, paging_.pointsOnPage(), xRange, std::max(columns, width()));
-    axes = axesFor(runs_);
-    for (const ChartRun &run : runs_) traces.push_back(traceOf(run, axes));
+    runs_ =
+        points_.runs(page.firstPoint, paging_.pointsOnPage(), page.x, std::max(columns, width()));
+    const ChartAxes axes = axesFor(runs_);
+    page.ohmDecades = axes.ohmDecades;
+    page.volts = axes.volts;
+    scales_.setPage(page);
+    for (const DrawnRun &run : scales_.drawnRuns(runs_)) {
+      Trace trace{run.kind == QuantityKind::Resistance ? axisOhms_ : axisVolts_, run.foot, {}};
+      for (const ChartXY &p : run.points) trace.points.append(QPointF(p.x, p.y));
+      traces.push_back(std::move(trace));
+    }
   }
-  showValueAxes(axes, points_.count() == 0);
-  if (!chart_->isZoomed()) axisX_->setRange(xRange.min, xRange.max);
+  applyAxes();
   Series2->setTraces(shown_ == kAreaSeries ? traces : std::vector<Trace>(), shown_ == kAreaSeries);
   Series1->setTraces(shown_ == kLineSeries ? traces : std::vector<Trace>(), shown_ == kLineSeries);
 }
 
-// Resistance is drawn as the power of ten of its ohms; a reading of no resistance at all
-// sits at the foot of the axis.
-Trace TrendChart::traceOf(const ChartRun &run, const ChartAxes &axes) const {
-  Trace trace;
-  trace.points.reserve(static_cast<qsizetype>(run.points.size()));
-  if (run.kind == QuantityKind::Resistance) {
-    trace.axis = axisOhms_;
-    trace.foot = axes.ohmDecades->min;
-    for (const ChartXY &p : run.points)
-      trace.points.append(QPointF(p.x, p.y > 0 ? std::log10(p.y) : trace.foot));
-  } else {
-    trace.axis = axisVolts_;
-    trace.foot = axes.volts->min;
-    for (const ChartXY &p : run.points) trace.points.append(QPointF(p.x, p.y));
-  }
-  return trace;
+void TrendChart::applyAxes() {
+  const ChartRange x = scales_.x();
+  const LinearTicks xTicks = scales_.xTicks();
+  axisX_->setRange(x.min, x.max);
+  axisX_->setTickAnchor(xTicks.anchor);
+  axisX_->setTickInterval(xTicks.interval);
+  const auto fixed = scales_.fixed(), volts = scales_.volts(), decades = scales_.ohmDecades();
+  axisY_->setVisible(fixed.has_value());
+  if (fixed) axisY_->setRange(fixed->min, fixed->max);
+  axisVolts_->setVisible(volts.has_value());
+  if (volts) axisVolts_->setRange(volts->min, volts->max);
+  axisOhms_->setVisible(decades.has_value());
+  if (decades) setOhmTicks(scales_.ohmTicks());
 }
 
-void TrendChart::showValueAxes(const ChartAxes &axes, bool placeholder) {
-  axisY_->setVisible(placeholder);
-  axisOhms_->setVisible(axes.ohmDecades.has_value());
-  axisVolts_->setVisible(axes.volts.has_value());
-  if (axes.ohmDecades && !chart_->isZoomed()) setOhmDecades(*axes.ohmDecades);
-  if (axes.volts && !chart_->isZoomed()) axisVolts_->setRange(axes.volts->min, axes.volts->max);
-}
-
-void TrendChart::setOhmDecades(ChartRange decades) {
-  if (axisOhms_->min() == decades.min && axisOhms_->max() == decades.max && axisOhms_->count() > 0)
+// A category ends at each tick, where its label stands; the first begins just below the
+// axis's foot so that its label stands there.
+void TrendChart::setOhmTicks(const std::vector<AxisTick> &ticks) {
+  QStringList labels;
+  for (const AxisTick &tick : ticks) labels.append(QString::fromStdString(tick.label));
+  const double low = ticks.front().at, high = ticks.back().at;
+  if (axisOhms_->categoriesLabels() == labels && axisOhms_->min() == low &&
+      axisOhms_->max() == high)
     return;
   for (const QString &label : axisOhms_->categoriesLabels()) axisOhms_->remove(label);
-  // A category ends at each decade; the first begins just below the lowest so that its
-  // label stands on the axis's foot.
-  axisOhms_->setStartValue(decades.min - 1e-6);
-  for (int e = static_cast<int>(decades.min); e <= static_cast<int>(decades.max); ++e)
-    axisOhms_->append(ohmDecadeLabel(e), e);
-  axisOhms_->setRange(decades.min, decades.max);
+  axisOhms_->setStartValue(low - 1e-6);
+  for (std::size_t i = 0; i < ticks.size(); ++i)
+    axisOhms_->append(labels[qsizetype(i)], ticks[i].at);
+  axisOhms_->setRange(low, high);
 }
 
 QString TrendChart::ohmDecadeLabel(int exponent) {
-  static const char *const kPrefixes[] = {"", "k", "M", "G", "T", "P"};
-  const int group = std::clamp(exponent / 3, 0, 5);
-  const int digits = exponent - 3 * group;
-  return QStringLiteral("%1 %2\u03A9")
-      .arg(QString::number(std::pow(10.0, digits), 'f', 0))
-      .arg(QString::fromLatin1(kPrefixes[group]));
+  return QString::fromStdString(ohmLabel(std::pow(10.0, exponent)));
 }
 
 void TrendChart::showNavigation() {
@@ -485,8 +429,8 @@ void TrendChart::showNavigation() {
 void TrendChart::pointsChanged(bool pageMayHaveChanged) {
   const std::size_t before = paging_.firstPointOfPage() + paging_.pointsOnPage();
   const bool wasEmpty = before == 0;
+  // A page turned by the readings ends the zoom (the scales see another page).
   const bool moved = paging_.setPointCount(points_.count());
-  if (moved) chart_->zoomReset();
   showNavigation();
   // A new row on another page leaves the page shown as it is.
   const bool grewShownPage = paging_.firstPointOfPage() + paging_.pointsOnPage() != before;
@@ -503,6 +447,8 @@ void TrendChart::tableReset() {
     tableGeneration_ = table_.generation();
     points_.startAtFirstRow();
   }
+  // Delete Data or an Open: the zoom was into readings that went.
+  scales_.endZoom();
   pointsChanged(true);
 }
 
@@ -535,15 +481,15 @@ void TrendChart::BtNewClick() {
   resetPlaceholder();
   paging_.setPointCount(0);
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   ShowSeries(kAreaSeries);
   ShowSeries(BtFill->isChecked() ? kAreaSeries : kLineSeries);
 }
 
 void TrendChart::MaxrecordChange() {
-  paging_.setMaxPointsPerPage(perPageFromText(Maxrecord->text().toStdString()));
+  paging_.setMaxPointsPerPage(ChartPaging::perPageFromText(Maxrecord->text().toStdString()));
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
 }
 
@@ -554,28 +500,28 @@ void TrendChart::MaxrecordKeyPress(char &key) {
 void TrendChart::BtFirstClick() {
   paging_.first();
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
 }
 
 void TrendChart::BTPreviousClick() {
   paging_.previous();
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
 }
 
 void TrendChart::BtNextClick() {
   paging_.next();
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
 }
 
 void TrendChart::BTlastClick() {
   paging_.last();
   showNavigation();
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
 }
 
@@ -647,7 +593,7 @@ void TrendChart::SavepictureClick() {
   paging_.setMaxPointsPerPage(
       std::max<std::int32_t>(recordNo, static_cast<std::int32_t>(std::min<std::size_t>(
                                            all, std::numeric_limits<std::int32_t>::max()))));
-  chart_->zoomReset();
+  scales_.endZoom();
   redraw();
   const std::string stamp = SnapshotStamp(host_.clock->now());
   const std::string path = wholeSnapshotPath(folder(), stamp);

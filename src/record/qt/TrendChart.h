@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "record/ChartPaging.h"
 #include "record/ChartPoints.h"
+#include "record/ChartScales.h"
 #include "record/GraphSnapshot.h"
 #include "record/ReadingTable.h"
 
@@ -22,6 +24,7 @@ class QFrame;
 class QGraphicsRectItem;
 class QLineEdit;
 class QPushButton;
+class QRubberBand;
 class QToolButton;
 
 class QCategoryAxis;
@@ -92,7 +95,10 @@ class TrendChart : public QWidget, private TableObserver {
   const std::vector<ChartRun> &shownRuns() const { return runs_; }
   double placeholderValue() const { return placeholderY_; }
   QChart *chart() const { return chart_; }
-  // The value axes: the placeholder's, ohms (as powers of ten, labelled by decade), volts.
+  // The axes as drawn, zoom included.
+  const ChartScales &scales() const { return scales_; }
+  // The value axes: the placeholder's, ohms (as powers of ten, labelled at the ticks of
+  // `scales()`), volts.
   QValueAxis *placeholderAxis() const { return axisY_; }
   QCategoryAxis *ohmAxis() const { return axisOhms_; }
   QValueAxis *voltAxis() const { return axisVolts_; }
@@ -136,10 +142,12 @@ class TrendChart : public QWidget, private TableObserver {
   void showNavigation();
   void pointsChanged(bool pageMayHaveChanged);
   void redraw();
-  Trace traceOf(const ChartRun &run, const ChartAxes &axes) const;
-  void showValueAxes(const ChartAxes &axes, bool placeholder);
-  void setOhmDecades(ChartRange decades);
+  void applyAxes();
+  void setOhmTicks(const std::vector<AxisTick> &ticks);
+  void plotAreaChanged();
   void showPointTip(QPoint inViewport);
+  bool dragEvent(QEvent *event);
+  void endZoom();
   void resetPlaceholder();
   void placeWall();
   void savePicture(const std::string &path);
@@ -150,6 +158,7 @@ class TrendChart : public QWidget, private TableObserver {
   std::unique_ptr<SystemDateTimeClock> ownClock_;
   ChartPaging paging_;
   ChartPoints points_;
+  ChartScales scales_;
   std::uint64_t tableGeneration_;
   double placeholderY_ = 0;
   int shown_ = kAreaSeries;
@@ -162,6 +171,9 @@ class TrendChart : public QWidget, private TableObserver {
   QCategoryAxis *axisOhms_;
   QValueAxis *axisVolts_;
   QGraphicsRectItem *leftWall_;
+  QRubberBand *band_;
+  std::optional<QPoint> dragFrom_;       // in the viewport
+  bool fittingPlot_ = false;             // the axes follow a new plot size
   std::unique_ptr<TraceSeries> Series2;  // area, list index 0
   std::unique_ptr<TraceSeries> Series1;  // line, list index 1
 };

@@ -12,14 +12,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
+#include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <cmath>
+#include <cstdio>
 
 #include "decode/FrameDecoder.h"
 #include "record/DataFiles.h"
+#include "record/ReadingQuantity.h"
 #include "support/TableRows.h"
 
 namespace vexal {
@@ -33,9 +38,18 @@ class FixedDateTime : public DateTimeClock {
   LocalDateTime when{2024, 8, 15, 14, 30};
 };
 
+// What Qt reports on stderr while a test runs, but for what the offscreen platform says of
+// itself.
+QStringList *qtMessages = nullptr;
+void collectMessage(QtMsgType, const QMessageLogContext &, const QString &text) {
+  if (qtMessages && !text.contains("This plugin does not support")) qtMessages->append(text);
+}
+
 class TrendChartTest : public ::testing::Test {
  protected:
   TrendChartTest() {
+    qtMessages = &messages;
+    previousHandler = qInstallMessageHandler(collectMessage);
     window.resize(757, 821);
     TrendChartHost host;
     host.outerSize = [this] { return outer; };
@@ -55,6 +69,11 @@ class TrendChartTest : public ::testing::Test {
     chart->setGeometry(18, 612, 361, 209);
     window.show();
   }
+  ~TrendChartTest() override {
+    qInstallMessageHandler(previousHandler);
+    qtMessages = nullptr;
+  }
+  void TearDown() override { EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString(); }
 
   void record(int n, const std::string &value = "12.5") {
     for (int i = 0; i < n; ++i) table.appendRow(makeRow(recordNo++, 1000, value, "V"));
@@ -82,6 +101,55 @@ class TrendChartTest : public ::testing::Test {
   static ChartRun volts(std::vector<ChartXY> points) {
     return {QuantityKind::Voltage, std::move(points)};
   }
+  // A PI run of 100 readings rising from 600 MΩ to 7.8 GΩ, as the meter shows them.
+  void recordPiRun() {
+    for (int i = 0; i < 100; ++i) {
+      const double ohms = 600e6 * std::pow(13.0, i / 99.0);
+      char text[16];
+      std::snprintf(text, sizeof text, "%.3g", ohms < 1e9 ? ohms / 1e6 : ohms / 1e9);
+      table.appendRow(makeRow(recordNo++, 1000 * i, text, ohms < 1e9 ? "M\xA6\xB8" : "G\xA6\xB8"));
+    }
+  }
+  double ohmsOf(std::size_t row) const { return readingQuantity(table.view(row))->value; }
+
+  QWidget *viewport() const { return chart->findChild<QChartView *>()->viewport(); }
+  // A point of the chart in the view's viewport.
+  QPoint inViewport(QPointF inChart) const {
+    return chart->findChild<QChartView *>()->mapFromScene(chart->chart()->mapToScene(inChart));
+  }
+  void mouse(QEvent::Type type, QPointF inChart, Qt::MouseButton button) {
+    const QPointF at = inViewport(inChart);
+    QMouseEvent event(type, at, viewport()->mapToGlobal(at), button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button),
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport(), &event);
+  }
+  void drag(QPointF from, QPointF to) {
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(QEvent::MouseMove, to, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton);
+  }
+  // The shown series that draws resistance, and where it draws a reading.
+  QAbstractSeries *ohmSeries() const {
+    for (QAbstractSeries *series : chart->chart()->series())
+      if (series->isVisible() && series->attachedAxes().contains(chart->ohmAxis())) return series;
+    return nullptr;
+  }
+  QPointF pixelOf(double x, double ohms) const {
+    return chart->chart()->mapToPosition(QPointF(x, std::log10(ohms)), ohmSeries());
+  }
+  // Every point the shown series draw, as pixels of the chart.
+  std::vector<QPointF> drawnPixels() const {
+    std::vector<QPointF> pixels;
+    for (QAbstractSeries *series : chart->chart()->series()) {
+      if (!series->isVisible()) continue;
+      auto *area = qobject_cast<QAreaSeries *>(series);
+      auto *line = area ? area->upperSeries() : qobject_cast<QLineSeries *>(series);
+      for (const QPointF &p : line->points())
+        pixels.push_back(chart->chart()->mapToPosition(p, series));
+    }
+    return pixels;
+  }
 
   QTemporaryDir folder;
   FixedDateTime clock;
@@ -92,8 +160,18 @@ class TrendChartTest : public ::testing::Test {
   std::int32_t recordNo = 1;
   QStringList informations, errors;
   bool fillMark = true;
+  QStringList messages;
+  QtMessageHandler previousHandler;
   TrendChart *chart;
 };
+
+// "5.18 GΩ" in ohms.
+double ohmsOfLabel(const QString &label) {
+  const QStringList parts = label.split(' ');
+  const QString prefix = parts.value(1).chopped(1);
+  const double factor = prefix == "k" ? 1e3 : prefix == "M" ? 1e6 : prefix == "G" ? 1e9 : 1;
+  return parts.value(0).toDouble() * factor;
+}
 
 TEST_F(TrendChartTest, StartsWithThePlaceholderPointAndTheAreaSeries) {
   EXPECT_TRUE(chart->BtFill->isChecked());
@@ -417,24 +495,103 @@ TEST_F(TrendChartTest, AMissingFolderLeavesNoFileAndNoInformationBox) {
                   .isEmpty());
 }
 
-TEST_F(TrendChartTest, AZoomedChartKeepsItsZoomWhileReadingsComeUntilThePageChanges) {
-  record(50);
-  QChart *c = chart->chart();
-  auto *x = static_cast<QValueAxis *>(c->axes(Qt::Horizontal).first());
-  ASSERT_EQ(x->min(), 1);
-  ASSERT_EQ(x->max(), 100);
-  const QRectF plot = c->plotArea();
-  c->zoomIn(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 4, plot.height()));
-  ASSERT_TRUE(c->isZoomed());
-  const double zoomedMin = x->min(), zoomedMax = x->max();
-  EXPECT_GT(zoomedMin, 1);
-  record(1);
-  EXPECT_EQ(x->min(), zoomedMin);
-  EXPECT_EQ(x->max(), zoomedMax);
-  click(chart->BtFirst);
-  EXPECT_FALSE(c->isZoomed());
-  EXPECT_EQ(x->min(), 1);
-  EXPECT_EQ(x->max(), 100);
+TEST_F(TrendChartTest, AfterAZoomTheLabelAtTheTopEdgeIsTheReadingDrawnThere) {
+  recordPiRun();
+  QCoreApplication::sendPostedEvents();
+  // The mouse moves by whole pixels, and the zoom magnifies what it misses: the drag begins
+  // at a reading drawn on a pixel's centre.
+  auto *view = chart->findChild<QChartView *>();
+  std::size_t row = 40;
+  for (std::size_t i = 40; i < 80; ++i) {
+    auto offPixel = [&](std::size_t r) {
+      const double y =
+          view->viewportTransform().map(chart->chart()->mapToScene(pixelOf(r + 1, ohmsOf(r)))).y();
+      return std::abs(y - std::round(y));
+    };
+    if (offPixel(i) < offPixel(row)) row = i;
+  }
+  const double x = row + 1;
+  const QPointF reading = pixelOf(x, ohmsOf(row));
+  drag(reading - QPointF(40, 0), reading + QPointF(40, 50));
+  ASSERT_TRUE(chart->scales().zoomed());
+  const QRectF plot = chart->chart()->plotArea();
+  const QPointF drawn = pixelOf(x, ohmsOf(row));
+  EXPECT_NEAR(drawn.y(), plot.top(), 1);
+  QString topLabel;
+  QCategoryAxis *axis = chart->ohmAxis();
+  for (const QString &label : axis->categoriesLabels())
+    if (std::abs(pixelOf(x, std::pow(10.0, axis->endValue(label))).y() - plot.top()) <= 1)
+      topLabel = label;
+  ASSERT_FALSE(topLabel.isEmpty()) << axis->categoriesLabels().join(", ").toStdString();
+  EXPECT_NEAR(pixelOf(x, ohmsOfLabel(topLabel)).y(), drawn.y(), 1) << topLabel.toStdString();
+  // The tip there names the same reading.
+  const QString tip = chart->pointTipAt(QPointF(drawn.x(), plot.top() + 1));
+  EXPECT_TRUE(tip.contains(QStringLiteral("No. %1\n").arg(x))) << tip.toStdString();
+}
+
+TEST_F(TrendChartTest, AZoomStaysWhileReadingsComeAndEndsWithThePageTheRowsOrARightClick) {
+  ReadingTable opened;
+  const struct {
+    const char *name;
+    std::function<void()> act;
+  } cases[] = {
+      {"page change", [&] { click(chart->BtNext); }},
+      {"Delete Data", [&] { table.clear(); }},
+      {"Open", [&] { table.replaceWith(std::move(opened)); }},
+      {"Delete Graphic", [&] { click(chart->BtNew); }},
+      {"right click", [&] { mouse(QEvent::MouseButtonPress, atX(20), Qt::RightButton); }},
+  };
+  auto *x = static_cast<QValueAxis *>(chart->chart()->axes(Qt::Horizontal).first());
+  for (const auto &c : cases) {
+    table.clear();
+    recordNo = 1;
+    record(150);
+    click(chart->BtFirst);
+    QCoreApplication::sendPostedEvents();
+    drag(atX(30) - QPointF(0, 40), atX(60) + QPointF(0, 40));
+    ASSERT_TRUE(chart->scales().zoomed()) << c.name;
+    EXPECT_NEAR(x->max(), 60, 1) << c.name;
+    record(1);  // on another page: the zoom stays
+    EXPECT_TRUE(chart->scales().zoomed()) << c.name;
+    for (int i = 0; i < 3; ++i) opened.appendRow(makeRow(i + 1, 0, "5", "V"));
+    c.act();
+    EXPECT_FALSE(chart->scales().zoomed()) << c.name;
+    EXPECT_GT(x->max() - x->min(), 90) << c.name;  // a whole page again
+  }
+}
+
+TEST_F(TrendChartTest, NoReadingIsDrawnUnderTheLeftWall) {
+  recordPiRun();
+  QCoreApplication::sendPostedEvents();
+  const double wallEdge = chart->chart()->plotArea().left() + ChartScales::kWallWidth;
+  for (bool zoomed : {false, true}) {
+    if (zoomed) drag(atX(30) - QPointF(0, 40), atX(60) + QPointF(0, 40));
+    ASSERT_EQ(chart->scales().zoomed(), zoomed);
+    for (bool fill : {true, false}) {
+      chart->BtFill->setChecked(fill);
+      const auto pixels = drawnPixels();
+      ASSERT_FALSE(pixels.empty());
+      double leftmost = pixels.front().x();
+      for (const QPointF &p : pixels) leftmost = std::min(leftmost, p.x());
+      EXPECT_NEAR(leftmost, wallEdge, 0.5) << "zoomed " << zoomed << ", fill " << fill;
+    }
+  }
+}
+
+TEST_F(TrendChartTest, TheTipStaysWhileTheMouseRestsOnTheTrace) {
+  record(20);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  mouse(QEvent::MouseMove, atX(5), Qt::NoButton);
+  ASSERT_TRUE(QToolTip::isVisible());
+  const QString tip = QToolTip::text();
+  // The mouse rests: the application asks the view for its tip.
+  const QPoint at = inViewport(atX(5));
+  QHelpEvent rest(QEvent::ToolTip, at, viewport()->mapToGlobal(at));
+  QCoreApplication::sendEvent(viewport(), &rest);
+  QTest::qWait(600);
+  EXPECT_TRUE(QToolTip::isVisible());
+  EXPECT_EQ(QToolTip::text(), tip);
+  QToolTip::hideText();
 }
 
 TEST_F(TrendChartTest, ToolTipNamesTheNearestPointWithItsValueAndUnit) {
