@@ -4,7 +4,6 @@
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
-#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -48,10 +47,9 @@ RunCurveChart::RunCurveChart(QWidget *parent) : QChartView(new QChart, parent) {
   linearTime_ = new QValueAxis(chart_);
   linearTime_->setLabelFormat(QStringLiteral("%g s"));
   linearTime_->setLabelsFont(arial(11));
-  logTime_Axis_ = new QLogValueAxis(chart_);
-  logTime_Axis_->setLabelFormat(QStringLiteral("%g s"));
+  logTime_Axis_ = new QCategoryAxis(chart_);
+  logTime_Axis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   logTime_Axis_->setLabelsFont(arial(11));
-  logTime_Axis_->setMinorTickCount(8);
   chart_->addAxis(ohmAxis_, Qt::AlignLeft);
   chart_->addAxis(linearTime_, Qt::AlignBottom);
   chart_->addAxis(logTime_Axis_, Qt::AlignBottom);
@@ -143,14 +141,15 @@ void RunCurveChart::rebuild() {
   const ChartRange decades = axesFor({ohms}).ohmDecades.value_or(ChartRange{5, 12});
   auto y = [&](double value) { return value > 0 ? std::log10(value) : decades.min; };
   auto shown = [&](double seconds) { return !logTime_ || seconds >= kLogTimeFloorS; };
+  auto x = [&](double seconds) { return logTime_ ? std::log10(seconds) : seconds; };
 
   QList<QPointF> points;
   for (const QPointF &p : curve_)
-    if (shown(p.x())) points.append(QPointF(p.x(), y(p.y())));
+    if (shown(p.x())) points.append(QPointF(x(p.x()), y(p.y())));
   line_->replace(points);
   QList<QPointF> over;
   for (const QPointF &p : overRange_)
-    if (shown(p.x())) over.append(QPointF(p.x(), y(p.y())));
+    if (shown(p.x())) over.append(QPointF(x(p.x()), y(p.y())));
   overRangeSeries_->replace(over);
   for (QLegendMarker *m : chart_->legend()->markers(overRangeSeries_))
     m->setVisible(!over.isEmpty());
@@ -163,9 +162,14 @@ void RunCurveChart::rebuild() {
 
   const double end =
       std::max({durationS_, 60.0, marks_.empty() ? 0.0 : marks_.back().seconds * 1.0});
-  if (logTime_)
-    logTime_Axis_->setRange(kLogTimeFloorS, std::pow(10.0, std::ceil(std::log10(end))));
-  else
+  if (logTime_) {
+    const int lastDecade = static_cast<int>(std::ceil(std::log10(end)));
+    for (const QString &label : logTime_Axis_->categoriesLabels()) logTime_Axis_->remove(label);
+    logTime_Axis_->setStartValue(std::log10(kLogTimeFloorS) - 1e-6);
+    for (int e = static_cast<int>(std::log10(kLogTimeFloorS)); e <= lastDecade; ++e)
+      logTime_Axis_->append(QStringLiteral("%1 s").arg(std::pow(10.0, e)), e);
+    logTime_Axis_->setRange(std::log10(kLogTimeFloorS), lastDecade);
+  } else
     linearTime_->setRange(0, end);
 
   for (std::size_t i = 0; i < markSeries_.size(); ++i) {
@@ -176,9 +180,9 @@ void RunCurveChart::rebuild() {
       markLines_[i]->clear();
       continue;
     }
-    markSeries_[i]->replace(QList<QPointF>{QPointF(m->seconds, y(m->ohms))});
-    markLines_[i]->replace(
-        QList<QPointF>{QPointF(m->seconds, decades.min), QPointF(m->seconds, decades.max)});
+    const double at = x(m->seconds);
+    markSeries_[i]->replace(QList<QPointF>{QPointF(at, y(m->ohms))});
+    markLines_[i]->replace(QList<QPointF>{QPointF(at, decades.min), QPointF(at, decades.max)});
   }
 }
 

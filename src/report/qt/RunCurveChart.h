@@ -12,7 +12,6 @@
 
 class QCategoryAxis;
 class QLineSeries;
-class QLogValueAxis;
 class QScatterSeries;
 class QValueAxis;
 
@@ -51,7 +50,9 @@ class RunCurveChart : public QChartView {
   QLineSeries *line_;
   QCategoryAxis *ohmAxis_;
   QValueAxis *linearTime_;
-  QLogValueAxis *logTime_Axis_;
+  // Logarithmic time is drawn as the power of ten of the seconds, labelled by decade, so
+  // the 0 s reading never meets a logarithm.
+  QCategoryAxis *logTime_Axis_;
   std::vector<QScatterSeries *> markSeries_;
   std::vector<QLineSeries *> markLines_;
   QScatterSeries *overRangeSeries_;

@@ -25,6 +25,7 @@
 #include "decode/FrameDecoder.h"
 #include "record/DataFiles.h"
 #include "record/ReadingQuantity.h"
+#include "support/QtMessages.h"
 #include "support/TableRows.h"
 
 namespace vexal {
@@ -38,18 +39,10 @@ class FixedDateTime : public DateTimeClock {
   LocalDateTime when{2024, 8, 15, 14, 30};
 };
 
-// What Qt reports on stderr while a test runs, but for what the offscreen platform says of
-// itself.
-QStringList *qtMessages = nullptr;
-void collectMessage(QtMsgType, const QMessageLogContext &, const QString &text) {
-  if (qtMessages && !text.contains("This plugin does not support")) qtMessages->append(text);
-}
-
 class TrendChartTest : public ::testing::Test {
  protected:
+  test_qt::QtMessages messages;  // first, so it hears the chart from its making on
   TrendChartTest() {
-    qtMessages = &messages;
-    previousHandler = qInstallMessageHandler(collectMessage);
     window.resize(757, 821);
     TrendChartHost host;
     host.outerSize = [this] { return outer; };
@@ -69,11 +62,7 @@ class TrendChartTest : public ::testing::Test {
     chart->setGeometry(18, 612, 361, 209);
     window.show();
   }
-  ~TrendChartTest() override {
-    qInstallMessageHandler(previousHandler);
-    qtMessages = nullptr;
-  }
-  void TearDown() override { EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString(); }
+  void TearDown() override { EXPECT_TRUE(messages.empty()) << messages.text(); }
 
   void record(int n, const std::string &value = "12.5") {
     for (int i = 0; i < n; ++i) table.appendRow(makeRow(recordNo++, 1000, value, "V"));
@@ -160,8 +149,6 @@ class TrendChartTest : public ::testing::Test {
   std::int32_t recordNo = 1;
   QStringList informations, errors;
   bool fillMark = true;
-  QStringList messages;
-  QtMessageHandler previousHandler;
   TrendChart *chart;
 };
 
