@@ -48,7 +48,10 @@ ReportOutcome MeterSession::decodeFrame(const std::string &frameText) {
   ReportOutcome outcome;
   outcome.frameDecoded = true;
   outcome.holdLink = frame.holdLink;
-  if (frame.restartWatchdog && link_) link_->restartWatchdog();
+  if (frame.restartWatchdog && link_) {
+    link_->restartWatchdog();
+    watchdogTickPassed_ = false;
+  }
   if (frame.conversionError) {
     raise(*frame.conversionError);
   } else if (frame.recordReading) {
@@ -129,8 +132,24 @@ void MeterSession::feedDeferredReports() {
   }
 }
 
+// The watchdog is for a link whose frames stopped. It counts from the last frame decoded, and
+// the reader can be far behind the meter: after each frame it holds 500 ms, and a busy
+// processor delays every report on its way. Released then, the link would stop reading in
+// the middle of a frame the meter sent whole (and, for a second, let the system's queue of
+// reports overflow), and readings would be lost. So a tick is let pass while reports the
+// meter sent still wait for the reader: the frames decoded from them restart the watchdog,
+// and a reader that has caught up without finding one is released at the next tick. A tick
+// in the middle of a frame is let pass once, for the frame's end.
 void MeterSession::Timer2Timer() {
-  if (link_) link_->Timer2Timer();
+  if (!link_) return;
+  const bool reading = link_->USBConDown();
+  if (reading && link_->ReadingBehind()) return;
+  if (reading && assembler.FrameInProgress() && !watchdogTickPassed_) {
+    watchdogTickPassed_ = true;
+    return;
+  }
+  watchdogTickPassed_ = false;
+  link_->Timer2Timer();
 }
 
 void MeterSession::timer2Start() {

@@ -108,7 +108,8 @@ class MeterSession : private LinkShell {
   ConnectionControl &link() { return *link_; }
   const ConnectionControl &link() const { return *link_; }
   THidDeviceController &HidCtl() { return *hidCtl_; }
-  // The watchdog fired.
+  // The watchdog fired: a second without a decoded frame. A tick that comes while frames are
+  // still coming (the reader is behind the meter, or one is arriving) is let pass.
   void Timer2Timer();
 
   PanelState panel;
@@ -132,6 +133,7 @@ class MeterSession : private LinkShell {
 
   SessionObserver *observer_ = nullptr;
   SessionTimer *watchdog_ = nullptr;
+  bool watchdogTickPassed_ = false;  // the last tick was let pass for a frame's end
   RepeatedErrorFilter errors_;
 
   struct DeferredReport {

@@ -17,10 +17,12 @@ struct RecordingOptions {
   std::optional<std::int32_t> limit;    // --limit N sets the record limit
 };
 
-// The exit statuses the tools share: a failure (a file not written, a capture not read)
-// and options that cannot be used.
+// The exit statuses of the tools: a failure (a file not written, a capture not read),
+// options that cannot be used, and a logger run that ended without the cable ever being
+// there (nothing could be recorded; told apart from a run that recorded nothing).
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNoCable = 3;
 
 // The longest decimal separator --decimal takes, in bytes.
 inline constexpr std::size_t kMaxDecimalBytes = 9;

@@ -49,6 +49,11 @@ THidDevice *ConnectionControl::selectedDevice() const {
   return devList_[selected_].device;
 }
 
+bool ConnectionControl::ReadingBehind() const {
+  const THidDevice *dev = selectedDevice();
+  return dev != nullptr && dev->ReportsWaiting();
+}
+
 void ConnectionControl::addHistory(std::string line) {
   history_.push_back(std::move(line));
   shell_.linkStateChanged();
@@ -68,23 +73,34 @@ void ConnectionControl::restartWatchdog() {
 
 // ReadLusk as the cable's data handler. A decoded frame asks for the link's hold: the
 // reading thread then waits before its next read, so the meter is read at most twice a
-// second while the GUI thread stays free.
+// second while the GUI thread stays free. A reader that found this report already waiting
+// is behind the meter, though: holding it would only let the system's queue of reports
+// overflow (and lose readings), so it reads on until it has caught up.
 void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
                                  std::uint16_t size) {
-  if (readLusk_(id, data, size)) dev.HoldNextRead(kLinkHold);
+  if (readLusk_(id, data, size) && !dev.ReportsWaiting()) dev.HoldNextRead(kLinkHold);
 }
 
 void ConnectionControl::ReadBtnClick() {
+  stopReading(true);
+}
+
+// Stops reading the selected cable. Its read handle stays open, and the system goes on
+// queueing the cable's reports for it: reading that resumes on the same device (the
+// watchdog's re-open) goes on where it stopped, and a frame cut by the stop is completed
+// from the queue. `endTransmission` is for reading that may resume elsewhere (another
+// device, a fresh handle after a device change, or after the user's Disconnect).
+void ConnectionControl::stopReading(bool endTransmission) {
   THidDevice *dev = selectedDevice();
   if (!dev || !dev->ReadWriteAccess()) return;
   const bool wasReading = dev->Reading();
   dev->SetDataHandler(nullptr);
-  if (wasReading) endUnfinishedTransmission();
+  if (wasReading && endTransmission) endUnfinishedTransmission();
 }
 
-// Once reading stops, the rest of a transmission in progress is lost: the assembler is told
-// it ended (a report without data), so that a cut frame is dropped rather than joined to the
-// next transmission read.
+// Once reading stops for good, the rest of a transmission in progress is lost: the
+// assembler is told it ended (a report without data), so that a cut frame is dropped rather
+// than joined to the next transmission read.
 void ConnectionControl::endUnfinishedTransmission() {
   static constexpr std::uint8_t kNoData[] = {0x00};
   readLusk_(0, kNoData, sizeof kNoData);
@@ -115,7 +131,7 @@ void ConnectionControl::SetFeatureClick() {
 
 void ConnectionControl::linkStep(bool fromUser) {
   usbConDown_ = !usbConDown_;
-  ReadBtnClick();
+  stopReading(fromUser);
   SetFeatureClick();
   if (selected_ >= 0 && selected_ < static_cast<int>(devList_.size())) {
     THidDevice *dev = devList_[selected_].device;

@@ -98,11 +98,14 @@ class ConnectionControl {
   const std::vector<DeviceLine> &DevListBox() const { return devList_; }
   int DevListSelected() const { return selected_; }
   const std::vector<std::string> &HistoryListBox() const { return history_; }
+  // The cable is being read and its reader is behind: reports the meter sent wait for it.
+  bool ReadingBehind() const;
 
  private:
   THidDevice *selectedDevice() const;
   void addHistory(std::string line);
   void linkStep(bool fromUser);
+  void stopReading(bool endTransmission);
   void resumeOnSelectedCable();
   void endUnfinishedTransmission();
   void setTimer2(bool on);

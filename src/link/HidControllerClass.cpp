@@ -113,25 +113,28 @@ bool THidDeviceReadThread::ReadOnce(HidPlatform &platform) {
     return true;  // retried at once
   }
 
-  while (platform.AwaitRead(handle, std::chrono::milliseconds(device_.sleepTime_.load())) ==
-         HidReadState::Pending) {
-    if (terminated_) break;
-  }
-  if (terminated_) {
-    // A report that completed at this moment is dropped with the read.
+  // A read that completes at once found a report waiting: the device is ahead of this reader.
+  HidReadState state = platform.AwaitRead(handle, std::chrono::milliseconds(0));
+  device_.reportsWaiting_ = state == HidReadState::Completed;
+  while (state == HidReadState::Pending && !terminated_)
+    state = platform.AwaitRead(handle, std::chrono::milliseconds(device_.sleepTime_.load()));
+  if (state == HidReadState::Pending) {
+    // Asked to stop while nothing came.
     platform.CancelRead(handle);
     return false;
   }
   const std::size_t n = std::min(platform.ReadResult(handle), buffer_.size());
   bytesRead_ = n;
   if (n > 0) {
+    // Handed over even when a stop came meanwhile: the report has left the device's queue,
+    // and dropping it would cut the frame it belongs to. The stop carries the hand-over out.
     auto item = std::make_shared<THidDeviceController::HandOverItem>();
     item->device = &device_;
     item->report.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     controller.HandOver(*this, std::move(item));
-    WaitHold(platform);
+    if (!terminated_) WaitHold(platform);
   }
-  return true;
+  return !terminated_;
 }
 
 // The hold a data handler asked for, in wait slices so that a stop is noticed.
@@ -257,6 +260,7 @@ void THidDevice::SetDataErrorHandler(THidDataErrorEvent handler) {
 }
 
 void THidDevice::StartReading() {
+  reportsWaiting_ = false;
   readThread_ = std::make_unique<THidDeviceReadThread>(*this, InputReportLength());
   readThread_->Start();
 }

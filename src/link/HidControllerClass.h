@@ -149,6 +149,9 @@ class THidDevice {
   const THidPlugEvent &UnplugHandler() const { return unplugHandler_; }
   bool Reading() const { return readThread_ != nullptr; }
   const THidDeviceReadThread *ReadThread() const { return readThread_.get(); }
+  // The reading thread found its last report already waiting when it started the read: the
+  // device's reports queue up faster than they are handed over, and reading is behind.
+  bool ReportsWaiting() const { return readThread_ != nullptr && reportsWaiting_; }
 
   // One feature report, report ID in byte 0. True on success. The main handle stays open.
   bool SendFeature(const std::uint8_t *bytes, std::size_t length);
@@ -203,6 +206,7 @@ class THidDevice {
   std::uint16_t inputReportLength_ = 0;
   std::atomic<int> sleepTime_{100};
   std::atomic<long long> holdMs_{0};
+  std::atomic<bool> reportsWaiting_{false};
 
   THidDataEvent dataHandler_;
   THidDataErrorEvent dataErrorHandler_;

@@ -4,17 +4,32 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/LogFile.h"
 #include "app/LogFormat.h"
 #include "common/JsonText.h"
 #include "record/ReadingTable.h"
 #include "record/TimeOfDay.h"
+
+// The folders this test program syncs, as their paths: the program's own fsync stands in for
+// the C library's, notes a folder, and hands the call on to the kernel.
+static std::vector<std::string> gSyncedFolders;
+extern "C" int fsync(int fd) {
+  struct stat st {};
+  char target[4096];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && n > 0) gSyncedFolders.emplace_back(target, n);
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace vexal {
 namespace {
@@ -177,6 +192,71 @@ TEST_F(LogFileTest, ARowTheDiskTakesOnlyPartOfIsTakenBack) {
   EXPECT_FALSE(file->error().empty());
   EXPECT_EQ(readFile(p), kTsvHeader + line) << "the file ends with the last whole row";
   EXPECT_EQ(file->rowsWritten(), 1u);
+}
+
+// A file whose last line was cut off (a run killed, or the power lost, while a row was only
+// partly on the disk): appending cuts it back to its last line end and says so, so that the
+// next row is a line of its own instead of being glued to the torn one.
+TEST_F(LogFileTest, AppendingToACutOffLastLineCutsItBackToTheLastLineEndAndSaysSo) {
+  const std::string tsvRow = logLine(LogFormat::Tsv, reading());
+  const std::string jsonlRow = logLine(LogFormat::Jsonl, reading());
+  const struct {
+    LogFormat format;
+    std::string whole, torn;
+  } cases[] = {
+      {LogFormat::Tsv, kTsvHeader + tsvRow, "8\t01:02:0"},
+      {LogFormat::Tsv, kTsvHeader + tsvRow, "\r"},
+      {LogFormat::Csv, kCsvHeader, "7,01:02:03,12.3"},
+      {LogFormat::Jsonl, jsonlRow, jsonlRow.substr(0, 30)},
+      {LogFormat::Jsonl, "", jsonlRow.substr(0, 30)},
+      {LogFormat::Jsonl, jsonlRow + jsonlRow, ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.whole + c.torn);
+    const fs::path p = dir / "torn.log";
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << c.whole << c.torn;
+    auto file = open(p, c.format, true);
+    ASSERT_TRUE(file) << why;
+    if (c.torn.empty()) {
+      EXPECT_EQ(file->notice(), "") << "a whole file is continued as it is";
+    } else {
+      EXPECT_EQ(file->notice(), "the last line of '" + p.string() + "' was cut off (" +
+                                    std::to_string(c.torn.size()) +
+                                    " bytes without a line end): it is removed, and the rows go "
+                                    "on after the last whole line");
+    }
+    ASSERT_TRUE(file->writeRow(reading()));
+    file.reset();
+    EXPECT_EQ(readFile(p), c.whole + logLine(c.format, reading()));
+  }
+}
+
+// A new file's entry in its folder reaches the disk with the file, or a power cut could take
+// the whole file away; a file the run made and wrote no row into is removed again (and that
+// too is synced), while a file it continued or wrote rows into stays.
+TEST_F(LogFileTest, ANewFilesFolderIsSyncedAndAFileWithoutRowsIsRemovedOnlyIfMadeHere) {
+  const std::string folder = fs::canonical(dir).string();
+  gSyncedFolders.clear();
+  auto made = open(dir / "made.tsv", LogFormat::Tsv, false);
+  ASSERT_TRUE(made) << why;
+  EXPECT_EQ(gSyncedFolders, std::vector<std::string>{folder}) << "synced once the file is made";
+  EXPECT_TRUE(made->removeIfNoRows());
+  EXPECT_FALSE(fs::exists(dir / "made.tsv"));
+  EXPECT_EQ(gSyncedFolders, (std::vector<std::string>{folder, folder})) << "and once it is gone";
+
+  auto withRow = open(dir / "row.tsv", LogFormat::Tsv, false);
+  ASSERT_TRUE(withRow && withRow->writeRow(reading()));
+  EXPECT_FALSE(withRow->removeIfNoRows());
+  EXPECT_TRUE(withRow->close());
+  EXPECT_EQ(readFile(dir / "row.tsv"), kTsvHeader + logLine(LogFormat::Tsv, reading()));
+
+  std::ofstream(dir / "old.tsv", std::ios::binary) << kTsvHeader;
+  gSyncedFolders.clear();
+  auto continued = open(dir / "old.tsv", LogFormat::Tsv, true);
+  ASSERT_TRUE(continued) << why;
+  EXPECT_FALSE(continued->removeIfNoRows()) << "a file given to continue is never removed";
+  EXPECT_EQ(readFile(dir / "old.tsv"), kTsvHeader);
+  EXPECT_TRUE(gSyncedFolders.empty()) << "nothing was made in the folder";
 }
 
 }  // namespace

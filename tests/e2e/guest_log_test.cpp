@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <optional>
 #include <regex>
@@ -277,56 +278,97 @@ class LogOnHidraw : public SimTest {
 
 // The meter sends a frame every 700 ms, slower than the link's 500 ms hold after each decoded
 // frame, so while the cable is plugged in and read no frame is missed. The cable reports every
-// 20 ms: five readers on the guest's one emulated processor keep up with that.
+// 40 ms (a frame still comes in three reports). Each report is handed over to each reader's
+// event loop on its own: at 20 ms, five readers on the guest's one emulated processor, which
+// a busy host slows many times over, fell so far behind that they lost reports before any
+// link step had stopped them.
+//
+// A logger can only record what the meter sends once it has the cable open: on a busy host the
+// emulated processor is many times slower, and a logger may take seconds to start or to open a
+// re-plugged cable. So at the start and at each re-plug the meter is held (it sends only
+// reports without data) until the loggers have had time to open the cable, and the readings
+// counted are those shown from then on.
 TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
-  guard_ = std::make_unique<HangGuard>(std::chrono::seconds(120));
+  guard_ = std::make_unique<HangGuard>(std::chrono::seconds(300));
   SimProcess &sim = startSim(
-      {"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "700", "--poll-ms", "20"});
+      {"--scenario", "pi", "--loop", "--repeats", "1", "--period-ms", "700", "--poll-ms", "40"});
   ASSERT_TRUE(sim.started());
+  ASSERT_TRUE(sim.command("stop"));
+  ASSERT_GE(sim.waitForEvent("stopped", 10s), 0);
   // Several loggers at once read the same cable, each hidraw reader getting every report.
   Logger tsv(path("run.tsv"), {});
-  Logger csv(path("run.csv"), {"--format", "csv", "--duration", "20"});
+  Logger csv(path("run.csv"), {"--format", "csv", "--duration", "45"});
   Logger jsonl(path("run.jsonl"), {"--format", "jsonl"});
   Logger counted(path("five.jsonl"), {"--format", "jsonl", "--count", "5"});
   Logger killed(path("killed.tsv"), {});
   ASSERT_TRUE(tsv.started() && csv.started() && jsonl.started() && counted.started() &&
               killed.started());
+  // The csv logger ends by itself, whenever its --duration is up: what the meter showed is
+  // taken up to that moment.
+  auto csvEnd = std::async(std::launch::async, [&] {
+    const std::optional<int> status = csv.wait(300s);
+    return std::make_pair(status, sim.events().size());
+  });
+  // Each logger sends the line rate as it connects, and reads from then on.
+  std::size_t from = 0;
+  for (int connected = 0; connected < 5; ++connected) {
+    const int feature = sim.waitForEvent("feature", 60s, from);
+    ASSERT_GE(feature, 0) << connected << " loggers connected" << eventLines(sim.events());
+    from = static_cast<std::size_t>(feature) + 1;
+  }
+  ASSERT_TRUE(sim.command("resume"));
 
   using std::this_thread::sleep_for;
+  // Pulled out, then plugged in again with the meter held until the loggers have had time to
+  // open the cable again (within one second of the plug-in, or at the watchdog's next tick).
+  auto replug = [&](const std::string &unplug) {
+    std::size_t at = sim.events().size();
+    if (unplug == "unplug") {
+      // Pulled out between frames. A frame whose 22 bytes had all arrived is a whole reading
+      // even when the report that would have closed it never came, and the loggers record
+      // it; the sim counts a frame as sent only once that report went out.
+      ASSERT_TRUE(sim.command("stop"));
+      sleep_for(300ms);
+    }
+    ASSERT_TRUE(sim.command(unplug));
+    ASSERT_GE(sim.waitForEvent("unplugged", 10s, at), 0) << eventLines(sim.events());
+    ASSERT_TRUE(sim.command("stop"));
+    sleep_for(1500ms);
+    at = sim.events().size();
+    ASSERT_TRUE(sim.command("plug"));
+    ASSERT_GE(sim.waitForEvent("plugged", 10s, at), 0);
+    ASSERT_GE(sim.waitForEvent("feature", 60s, at), 0) << "a logger opened it again";
+    sleep_for(3s);
+    ASSERT_TRUE(sim.command("resume"));
+  };
   sleep_for(6s);
-  std::size_t from = sim.events().size();
-  ASSERT_TRUE(sim.command("unplug-mid-frame"));
-  ASSERT_GE(sim.waitForEvent("unplugged", 5s, from), 0);
-  EXPECT_GE(sim.waitForEvent("unplugged mid-frame", 0s, from), 0) << "cut in the middle";
-  sleep_for(1500ms);
   from = sim.events().size();
-  ASSERT_TRUE(sim.command("plug"));
-  ASSERT_GE(sim.waitForEvent("plugged", 5s, from), 0);
+  replug("unplug-mid-frame");
+  if (HasFatalFailure()) return;
+  EXPECT_GE(sim.waitForEvent("unplugged mid-frame", 0s, from), 0) << "cut in the middle";
   sleep_for(3s);
+  const std::size_t killBegins = sim.events().size();
   killed.signal(SIGKILL);
   EXPECT_EQ(killed.wait(), -SIGKILL);
   const std::size_t killedAt = sim.events().size();
   sleep_for(2s);
-  from = sim.events().size();
-  ASSERT_TRUE(sim.command("unplug"));
-  ASSERT_GE(sim.waitForEvent("unplugged", 5s, from), 0);
-  sleep_for(1500ms);
-  from = sim.events().size();
-  ASSERT_TRUE(sim.command("plug"));
-  ASSERT_GE(sim.waitForEvent("plugged", 5s, from), 0);
+  replug("unplug");
+  if (HasFatalFailure()) return;
 
-  // Ended by its own --duration, by SIGTERM and by SIGINT, each with status 0 and a whole
-  // file. What the meter showed is taken up to the moment each one ended.
-  EXPECT_EQ(csv.wait(15s), 0) << "--duration 20 ends the run\n" << csv.errors();
-  const std::size_t csvEnded = sim.events().size();
+  // The meter stops before the loggers end, so that what they must hold does not depend on
+  // how long each takes to end on a busy processor. Then they end by their own --duration,
+  // by SIGTERM and by SIGINT, each with status 0 and a whole file.
+  sleep_for(4s);
+  from = sim.events().size();
+  ASSERT_TRUE(sim.command("stop"));
+  ASSERT_GE(sim.waitForEvent("stopped", 10s, from), 0);
+  const auto [csvStatus, csvEnded] = csvEnd.get();
+  EXPECT_EQ(csvStatus, 0) << "--duration 45 ends the run\n" << csv.errors();
   tsv.signal(SIGTERM);
   EXPECT_EQ(tsv.wait(), 0) << tsv.errors();
-  const std::size_t tsvEnded = sim.events().size();
   jsonl.signal(SIGINT);
   EXPECT_EQ(jsonl.wait(), 0) << jsonl.errors();
-  const std::size_t jsonlEnded = sim.events().size();
   EXPECT_EQ(counted.wait(1s), 0) << "--count 5 ended the run long ago\n" << counted.errors();
-  ASSERT_TRUE(sim.command("stop"));
   const std::vector<std::string> events = sim.events();
   const auto periods = shownWhilePlugged(events, events.size());
   ASSERT_EQ(periods.size(), 3u) << "two re-plugs";
@@ -338,9 +380,9 @@ TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
     const Logger &logger;
     std::size_t ended;
   };
-  for (const Output &o :
-       {Output{"tsv", tsvRows, tsv, tsvEnded}, Output{"csv", csvRows, csv, csvEnded},
-        Output{"jsonl", jsonlRows, jsonl, jsonlEnded}}) {
+  const std::size_t ended = events.size();
+  for (const Output &o : {Output{"tsv", tsvRows, tsv, ended}, Output{"csv", csvRows, csv, csvEnded},
+                          Output{"jsonl", jsonlRows, jsonl, ended}}) {
     SCOPED_TRACE(o.name);
     std::string trouble;
     const std::vector<Row> rows = o.read(o.logger.file(), trouble);
@@ -348,9 +390,10 @@ TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
     EXPECT_EQ(o.logger.errors(), "") << "nothing on stderr but warnings and errors";
     for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i].no, int(i + 1));
     const auto shown = shownWhilePlugged(events, o.ended);
-    std::cout << o.name << ": " << rows.size() << " rows; the meter showed " << shown[0].size()
-              << " + " << shown[1].size() << " + " << shown[2].size()
-              << " readings in its three plug-ins\n";
+    std::cout << o.name << ": " << rows.size() << " rows; the meter showed";
+    for (std::size_t p = 0; p < shown.size(); ++p)
+      std::cout << (p ? " + " : " ") << shown[p].size();
+    std::cout << " readings in its plug-ins while it ran\n";
     EXPECT_TRUE(matchesPlugIns(rows, shown))
         << "file:" << describe(rows) << describePeriods(shown) << "\nsim:" << eventLines(events);
   }
@@ -376,7 +419,11 @@ TEST_F(LogOnHidraw, RecordsEveryReadingShownWhilePluggedInThroughTwoReplugs) {
             << " bytes, all read back by Open Data's reader; the meter had shown "
             << untilKill[0].size() << " + " << untilKill[1].size() << " readings by then\n";
   ASSERT_EQ(untilKill.size(), 2u);
-  EXPECT_TRUE(matchesPlugIns(killedRows, untilKill))
+  // The frames the meter finished while the kill was on its way may or may not have made it.
+  Edges killEdges;
+  for (std::size_t e = killBegins; e < killedAt; ++e)
+    if (events[e].rfind("frame ", 0) == 0) ++killEdges.end;
+  EXPECT_TRUE(matchesPlugIns(killedRows, untilKill, killEdges))
       << "file:" << describe(killedRows) << describePeriods(untilKill);
 }
 
@@ -427,6 +474,8 @@ TEST_F(LogOnHidraw, AUserWhoMayNotReadTheCableIsToldAboutTheUdevRule) {
   EXPECT_EQ(logger.wait(20s), 1);
   EXPECT_NE(logger.errors().find(kNoAccessText), std::string::npos) << logger.errors();
   EXPECT_NE(logger.errors().find("60-vexal-cable.rules"), std::string::npos);
+  EXPECT_NE(::access(path("denied.tsv").c_str(), F_OK), 0)
+      << "no header-only file left to refuse the next run";
 }
 
 }  // namespace

@@ -79,8 +79,9 @@ TEST_F(ConnectionControlTest, ConnectWithoutCable) {
   EXPECT_FALSE(link->USBConDown());
   EXPECT_TRUE(link->ComsetEnabled());
   // The history keeps a trace of the attempt: what was looked for among how many devices.
-  EXPECT_EQ(link->HistoryListBox(),
-            std::vector<std::string>{"NO CABLE: no \"USB to Serial\" among the 1 HID devices seen"});
+  EXPECT_EQ(
+      link->HistoryListBox(),
+      std::vector<std::string>{"NO CABLE: no \"USB to Serial\" among the 1 HID devices seen"});
 }
 
 TEST_F(ConnectionControlTest, ConnectSendsTheFeatureReportAndReads) {
@@ -255,6 +256,36 @@ TEST_F(ConnectionControlTest, FrameCutByADeviceChangeIsNotJoinedToTheNextOne) {
   head();
   tail();
   ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return !frames.empty(); }));
+  EXPECT_EQ(frames, std::vector<std::string>{"0102030405060708090A0B0C0D0E0F10111213140D0A"});
+}
+
+// The meter stalls in the middle of a frame long enough for the watchdog to release the link.
+// The cable stays plugged in and its reports queue up for the open read handle meanwhile: the
+// re-open reads on from there, and the frame the meter sent whole is decoded whole.
+TEST_F(ConnectionControlTest, AFrameTheWatchdogCutsIsCompletedFromTheQueueAfterTheReopen) {
+  platform->Plug(scriptedDevice("/dev/cable", 1));
+  hidCtl = std::make_unique<THidDeviceController>(platform);
+  std::vector<std::string> frames;
+  FrameAssembler assembler;
+  link = std::make_unique<ConnectionControl>(
+      *hidCtl, shell, [&](std::uint8_t id, const std::uint8_t *d, std::uint16_t n) {
+        reports.emplace_back(d, d + n);
+        if (auto text = assembler.ReadLusk(id, d, n)) frames.push_back(*text);
+        return false;
+      });
+  link->Panel2Click();
+  link->restartWatchdog();  // an earlier frame
+  platform->QueueReport("/dev/cable", {0x00, 0xF7, 1, 2, 3, 4, 5, 6, 7});
+  platform->QueueReport("/dev/cable", {0x00, 0xF7, 8, 9, 10, 11, 12, 13, 14});
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return reports.size() == 2; }));
+  ASSERT_TRUE(platform->WaitForIdleRead("/dev/cable", 5s));
+  link->Timer2Timer();  // released half
+  ASSERT_FALSE(link->DevListBox()[0].device->Reading());
+  platform->QueueReport("/dev/cable", {0x00, 0xF7, 15, 16, 17, 18, 19, 20, 0x0D});
+  platform->QueueReport("/dev/cable", {0x00, 0xF1, 0x0A, 0, 0, 0, 0, 0, 0});
+  platform->QueueReport("/dev/cable", {0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+  link->Timer2Timer();  // re-opened
+  ASSERT_TRUE(PumpUntil(*hidCtl, [&] { return reports.size() == 5; }));
   EXPECT_EQ(frames, std::vector<std::string>{"0102030405060708090A0B0C0D0E0F10111213140D0A"});
 }
 

@@ -36,7 +36,8 @@ int LogRun::run() {
   applyRecordingOptions(options_.recording, *session_);
   if (!session_->HidCtl().HidAvailable()) {
     warn("vexal-log: the HID services of this system cannot be used");
-    return 1;
+    end(kExitFailed);
+    return finish();
   }
   SessionObserver &observer = *this;
   session_->setObserver(&observer);
@@ -51,6 +52,7 @@ int LogRun::run() {
     }
     end(0);
   });
+  noteCable();
   refreshStatus();
 
   while (!ended()) {
@@ -68,14 +70,25 @@ int LogRun::run() {
     if (!ended() && wantsConnect()) connect();
   }
 
-  // Reading stops and the devices are given back before the file is closed.
+  if (*status_ == 0 && !sawCable_) {
+    warn(std::string("vexal-log: the cable was never seen: no HID device named \"") + kCableName +
+         "\" was there while the run lasted");
+    status_ = kExitNoCable;
+  }
+  return finish();
+}
+
+// Reading stops and the devices are given back before the file is closed. A run that ends
+// without success before its first row leaves no file behind that it made.
+int LogRun::finish() {
   session_->setObserver(nullptr);
   loop_.detach();
   session_.reset();
   statusLine_.finish();
+  if (*status_ != 0 && file_.removeIfNoRows()) return *status_;
   if (!file_.close()) {
     warn("vexal-log: cannot write '" + options_.out + "': " + file_.error());
-    return 1;
+    return kExitFailed;
   }
   return *status_;
 }
@@ -108,7 +121,7 @@ void LogRun::tick() {
   session_->SampInterTimeTimer();
   if (!file_.syncInBackground()) {
     warn("vexal-log: cannot write '" + options_.out + "': " + file_.error());
-    end(1);
+    end(kExitFailed);
   }
   refreshStatus();
 }
@@ -123,7 +136,7 @@ void LogRun::frameDecoded(const ReportOutcome &outcome) {
     const ReadingTable &table = session_->cds1;
     if (!file_.writeRow(table.view(table.rowCount() - 1))) {
       warn("vexal-log: cannot write '" + options_.out + "': " + file_.error());
-      end(1);
+      end(kExitFailed);
     } else if (options_.count && file_.rowsWritten() >= *options_.count) {
       end(0);
     }
@@ -132,13 +145,18 @@ void LogRun::frameDecoded(const ReportOutcome &outcome) {
 }
 
 void LogRun::linkChanged() {
+  noteCable();
   refreshStatus();
+}
+
+void LogRun::noteCable() {
+  if (cableSelected()) sawCable_ = true;
 }
 
 void LogRun::informationRequested(const std::string &text) {
   if (text == kNoAccessText) {
     warn("vexal-log: " + text);
-    end(1);
+    end(kExitFailed);
     return;
   }
   if (told_.insert(text).second) warn("vexal-log: " + text);

@@ -43,6 +43,8 @@ class LogRun : private SessionObserver, private SessionTimer {
  private:
   bool ended() const { return status_.has_value(); }
   void end(int status);
+  int finish();
+  void noteCable();
   bool cableSelected() const;
   bool wantsConnect() const;
   void connect();
@@ -70,6 +72,7 @@ class LogRun : private SessionObserver, private SessionTimer {
   LinkLoop::Clock::time_point started_ = LinkLoop::Clock::now();
   std::optional<LinkLoop::Clock::time_point> nextConnect_;
   bool limitWarned_ = false;
+  bool sawCable_ = false;       // the cable was listed at some moment of the run
   std::set<std::string> told_;  // information texts already shown
   std::optional<int> status_;
 };

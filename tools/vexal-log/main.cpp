@@ -4,10 +4,7 @@
 //   vexal-log [--no-repeat] [--sampling N] [--limit N] [--decimal SEP]
 //             [--format tsv|csv|jsonl] [--duration S] [--count N] [--append] --out FILE|-
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include <string>
 
 #include "LogRun.h"
+#include "app/LogSignals.h"
 #include "app/RecordingOptions.h"
 #include "common/ConvertError.h"
 #include "link/InputEcho.h"
@@ -32,30 +30,6 @@ const char kUsage[] =
     "Records the meter on its cable without a window and writes each recorded reading to\n"
     "FILE as it is recorded ('-' for standard output). An existing FILE is only continued\n"
     "with --append. Ends at Ctrl+C or SIGTERM, after S seconds or after N readings.\n";
-
-int gSignalWrite = -1;
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] ssize_t n = ::write(gSignalWrite, &byte, 1);
-}
-
-// SIGINT and SIGTERM make the pipe's read end readable; the run then ends with the file
-// complete. Returns the read end, or -1.
-int catchEndSignals() {
-  int fds[2];
-  if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return -1;
-  gSignalWrite = fds[1];
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  action.sa_flags = SA_RESTART;
-  ::sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-  // A reader that goes away is a failed write, told as such, not a silent death.
-  ::signal(SIGPIPE, SIG_IGN);
-  return fds[0];
-}
 
 std::optional<std::uint64_t> positiveCount(const std::string &text) {
   std::uint64_t n = 0;
@@ -137,6 +111,8 @@ std::optional<LogOptions> parseOptions(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // Before anything is written: a reader that has gone is a failed write ("Broken pipe").
+  ignoreBrokenPipes();
   const std::optional<LogOptions> options = parseOptions(argc, argv);
   if (!options) {
     std::cerr << kUsage;
@@ -150,9 +126,11 @@ int main(int argc, char **argv) {
     std::cerr << "vexal-log: " << why << "\n";
     return kExitFailed;
   }
+  if (!file->notice().empty()) std::cerr << "vexal-log: " << file->notice() << "\n";
   const int signalFd = catchEndSignals();
   if (signalFd < 0) {
     std::cerr << "vexal-log: " << std::strerror(errno) << "\n";
+    file->removeIfNoRows();
     return kExitFailed;
   }
   LogRun run(*options, *file, signalFd);
