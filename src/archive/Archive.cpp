@@ -293,7 +293,8 @@ std::vector<AssetChangeRecord> Archive::assetChanges(const std::string &tag) {
 StoreOutcome Archive::storeTest(const NewTest &test) {
   const TestParticularsRecord &p = test.particulars;
   if (!validDate(p.date)) throw EArchiveError("'" + p.date + "' is not a date (YYYY-MM-DD)");
-  if (test.readings.readings.empty()) throw EArchiveError("a test needs its readings");
+  if (!isOneRun(test.readings))
+    throw EArchiveError("the readings are not one insulation run; nothing is stored");
   const std::string blob = encodeReadings(test.readings);
   const std::string digest = readingsDigest(blob);
 

@@ -144,15 +144,25 @@ std::string verdictOf(const InsulationRun &run, const Asset &asset,
   return std::string(verdictName(overall));
 }
 
+std::vector<InsulationRun> runsOf(const ReadingTable &table) {
+  // Steps of up to a day keep every reading of a run in it.
+  return findInsulationRuns(table, kMsPerDay);
+}
+
 }  // namespace
+
+bool isOneRun(const TestReadings &readings) {
+  const ReadingTable table = tableOf(readings);
+  const auto runs = runsOf(table);
+  return runs.size() == 1 && runs[0].rows == readings.readings.size();
+}
 
 TestResults judgeTest(const TestReadings &readings, const Asset &asset,
                       std::optional<double> windingTemperatureC) {
   TestResults r;
   r.verdict = asset.kind == AssetKind::RotatingMachine ? kVerdictUndetermined : kVerdictNotJudged;
   const ReadingTable table = tableOf(readings);
-  // Steps of up to a day keep every reading in the one run.
-  const std::vector<InsulationRun> runs = findInsulationRuns(table, kMsPerDay);
+  const std::vector<InsulationRun> runs = runsOf(table);
   if (runs.empty()) {
     r.rows = static_cast<std::int64_t>(readings.readings.size());
     r.json = "{}";
