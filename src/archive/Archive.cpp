@@ -127,10 +127,6 @@ std::string changeText(const std::optional<double> &v) {
   return text;
 }
 
-bool sameNumber(const std::optional<double> &a, const std::optional<double> &b) {
-  if (!a || !b) return !a && !b;
-  return *a == *b || (std::isnan(*a) && std::isnan(*b));
-}
 
 // What is wrong with a stored test: its readings missing or damaged, or its stored results
 // not those its readings give.
@@ -210,7 +206,7 @@ void Archive::editAsset(const std::string &tag, const AssetChange &change) {
   if (change.insulationClass) now.insulationClass = change.insulationClass;
   if (change.winding) now.winding = change.winding;
   if (change.notes) now.notes = *change.notes;
-  if (now == old && sameNumber(now.ratedKv, old.ratedKv)) {
+  if (now == old) {
     transaction.commit();
     return;
   }
