@@ -39,11 +39,17 @@ inline TestReadings tenMinuteRun(double r60MOhm, double pi, std::int32_t startMs
 
 class EngineArchiveTest : public ::testing::TestWithParam<ArchiveEngineKind> {
  protected:
-  fs::path dir = fs::temp_directory_path() /
-                 ("vexal-archive-test-" + std::to_string(::getpid()) + "-" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::path dir = fs::temp_directory_path() / scratchName();
   ArchiveLocation location;
+
+  // One folder per test and engine ("Name/Sqlite" would leave "Name" behind).
+  static std::string scratchName() {
+    std::string name = "vexal-archive-test-" + std::to_string(::getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char &c : name)
+      if (c == '/') c = '-';
+    return name;
+  }
 
   void SetUp() override {
     fs::remove_all(dir);
