@@ -10,6 +10,7 @@ packages=(
   libhidapi-dev libhidapi-hidraw0 libudev-dev
   libexpat1-dev
   locales  # localedef compiles the locales a journal test reads in
+  libsqlite3-dev libpq-dev postgresql
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-liberation2
