@@ -418,6 +418,11 @@ void TFrmTest::Save_asClick() {
 
 void TFrmTest::OpenClick() {
   files_->openData(OpenDialog1);
+  emit dataFileOpened();
+}
+
+void TFrmTest::ArchiveClick() {
+  emit archiveRequested();
 }
 
 // --- Help ---------------------------------------------------------------------------------
@@ -612,6 +617,7 @@ void TFrmTest::SpeedButton5Click() {
 
 void TFrmTest::SpeedButton4Click() {
   files_->openStoreData(OpenDialog1);
+  emit dataFileOpened();
 }
 
 void TFrmTest::SpeedButton8Click() {

@@ -136,6 +136,8 @@ void JournalKeeper::openStranded() {
   const std::size_t first = table.rowCount();
   const std::size_t added = files_->openFile(QString::fromStdString(stranded.path));
   if (added == 0) return;  // cancelled or unreadable: the offer stays
+  // Recorded in an earlier run: not on today's date for certain.
+  emit window_.dataFileOpened();
   if (auto why = journal_.appendRows(table, first, added)) tellStopped(*why);
   stranded.discard();
   finishOffer(true);

@@ -102,6 +102,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
 
   ReportButton = new QPushButton(QStringLiteral("Report..."), this);
   CloseButton = new QPushButton(QStringLiteral("Close"), this);
+  SaveToArchiveButton = new QPushButton(QStringLiteral("Save to Archive..."), this);
+  ArchiveButton = new QPushButton(QStringLiteral("Archive..."), this);
 
   auto *curveSide = new QWidget(this);
   auto *curveLayout = new QVBoxLayout(curveSide);
@@ -114,6 +116,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   middle->addWidget(createResults(), 2);
 
   auto *buttons = new QHBoxLayout;
+  buttons->addWidget(SaveToArchiveButton);
+  buttons->addWidget(ArchiveButton);
   buttons->addStretch(1);
   buttons->addWidget(ReportButton);
   buttons->addWidget(CloseButton);
@@ -133,6 +137,9 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   connect(LogTime, &QCheckBox::toggled, Curve, &RunCurveChart::setLogTime);
   connect(ReportButton, &QPushButton::clicked, this, &TFrmInsulation::ReportClick);
   connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+  connect(SaveToArchiveButton, &QPushButton::clicked, this,
+          &TFrmInsulation::saveToArchiveRequested);
+  connect(ArchiveButton, &QPushButton::clicked, this, &TFrmInsulation::archiveRequested);
   table_.addObserver(this);
   refresh();
 }
@@ -217,6 +224,29 @@ TestParticulars TFrmInsulation::particulars() const {
   return p;
 }
 
+void TFrmInsulation::showStoredTest(const TestParticulars &p, const QString &title) {
+  readOnly_ = true;
+  setWindowTitle(title);
+  auto number = [](const std::optional<double> &value) {
+    return value ? QString::number(*value) : QString();
+  };
+  Equipment->setText(utf8(p.equipment));
+  Location->setText(utf8(p.location));
+  OperatorName->setText(utf8(p.operatorName));
+  WindingTemperature->setText(number(p.windingTemperatureC));
+  AmbientTemperature->setText(number(p.ambientTemperatureC));
+  Humidity->setText(number(p.humidityPercent));
+  RatedVoltage->setText(number(p.ratedKv));
+  InsulationClassBox->setCurrentIndex(static_cast<int>(p.insulationClass));
+  WindingKindBox->setCurrentIndex(WindingKindBox->findData(static_cast<int>(p.windingKind)));
+  for (QLineEdit *box : findChildren<QLineEdit *>()) box->setReadOnly(true);
+  InsulationClassBox->setEnabled(false);
+  WindingKindBox->setEnabled(false);
+  SaveToArchiveButton->hide();
+  ArchiveButton->hide();
+  showRuns();
+}
+
 // --- The runs ------------------------------------------------------------------------------
 
 void TFrmInsulation::showRuns() {
@@ -277,6 +307,7 @@ void TFrmInsulation::fillRunList() {
   RunList->resizeColumnsToContents();
   NoRuns->setVisible(runs_.empty());
   ReportButton->setEnabled(!runs_.empty());
+  SaveToArchiveButton->setEnabled(!runs_.empty() && !readOnly_);
 }
 
 std::optional<std::size_t> TFrmInsulation::selectedRun() const {

@@ -1,0 +1,80 @@
+#include "report/AssetHistoryReport.h"
+
+#include <memory>
+
+#include "report/ReportMakeup.h"
+
+namespace vexal {
+
+namespace {
+
+// The left edge of each column of the table of tests, in the order of kHistoryColumns.
+constexpr double kColumnLeft[kHistoryColumnCount] = {0, 21, 42, 62, 90, 103, 116, 141, 156};
+
+ReportBand titleBand(const std::string &heading, const std::vector<ParticularLine> &asset,
+                     std::size_t tests) {
+  ReportBand band{BandKind::Title, 0, {}};
+  double y = 1;
+  band.elements.push_back(reportLabel(0, y, heading, reportFontSpec(11, true)));
+  y += 7;
+  const std::size_t half = (asset.size() + 1) / 2;
+  for (std::size_t i = 0; i < asset.size(); ++i) {
+    const double left = i < half ? 0 : 97;
+    const double top = y + 4.6 * static_cast<double>(i < half ? i : i - half);
+    band.elements.push_back(reportLabel(left, top, asset[i].label + ":", reportFontSpec(9)));
+    band.elements.push_back(reportLabel(left + 32, top, asset[i].value, reportFontSpec(9, true)));
+  }
+  y += 4.6 * static_cast<double>(half) + 2;
+  ReportElement trend;
+  trend.kind = ReportElementKind::Picture;
+  trend.name = "Picture";
+  trend.top = y;
+  trend.width = kHistoryTrendWidthMm;
+  trend.height = kHistoryTrendHeightMm;
+  band.elements.push_back(trend);
+  y += kHistoryTrendHeightMm + 3;
+  band.elements.push_back(
+      reportLabel(0, y, "Tests (" + std::to_string(tests) + ")", reportFontSpec(11, true)));
+  band.height = y + 7;
+  return band;
+}
+
+ReportBand columnHeader() {
+  ReportBand band{BandKind::ColumnHeader, 7, {}};
+  for (int c = 0; c < kHistoryColumnCount; ++c)
+    band.elements.push_back(
+        reportLabel(kColumnLeft[c], 2, kHistoryColumns[c], reportFontSpec(8, true)));
+  return band;
+}
+
+ReportBand testLine() {
+  ReportBand band{BandKind::Detail, 5.0, {}};
+  for (int c = 0; c < kHistoryColumnCount; ++c)
+    band.elements.push_back(reportField(kColumnLeft[c], 0.8, kHistoryColumns[c]));
+  return band;
+}
+
+}  // namespace
+
+ReportDocument openAssetHistoryReport(const Asset &asset, const std::vector<TestSummary> &tests,
+                                      const std::string &printDate) {
+  ReportLayout layout;
+  layout.name = "AssetHistoryReport";
+  layout.bands = {reportPageHeader("ASSET HISTORY REPORT"),
+                  titleBand(assetHeading(asset), assetLines(asset), tests.size()), columnHeader(),
+                  testLine(), reportPageFooter(1)};
+  const double header = layout.bands[0].height, footer = layout.bands[4].height;
+  const double columns = layout.bands[2].height;
+  const ReportBand &detail = layout.bands[3];
+  layout.rowsPerPage = reportDetailsOnPage(layout, detail, header + columns + footer);
+  layout.firstPageRows = std::max(
+      1, reportDetailsOnPage(layout, detail, header + layout.bands[1].height + columns + footer));
+  auto lines = std::make_shared<std::vector<HistoryLine>>(historyLines(tests));
+  DetailSource details{lines->size(), [lines](std::size_t i) { return (*lines)[i].cells; }};
+  // The footer names the page total, known once the pages are counted.
+  const int total = ReportDocument(layout, details, printDate).pageCount();
+  layout.bands[4] = reportPageFooter(total);
+  return ReportDocument(std::move(layout), std::move(details), printDate);
+}
+
+}  // namespace vexal

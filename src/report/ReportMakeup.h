@@ -1,0 +1,22 @@
+#pragma once
+// The pieces the insulation reports are made of: fonts, labels, data fields, the page footer
+// "Page n of m", and how many details fit on a page.
+
+#include <string>
+
+#include "report/ReportLayout.h"
+
+namespace vexal {
+
+FontSpec reportFontSpec(double points, bool bold = false, TextColour colour = TextColour::Black);
+ReportElement reportLabel(double left, double top, std::string value, FontSpec font);
+// A data field named `name`, in 8 pt.
+ReportElement reportField(double left, double top, std::string name);
+// The centred title in 14 pt bold blue, and the print date at the right.
+ReportBand reportPageHeader(std::string title);
+// "Page n of m" with the page total given.
+ReportBand reportPageFooter(int total);
+// The details of `detail`'s height that fit on a page beside bands of `headerHeights` mm.
+int reportDetailsOnPage(const ReportLayout &layout, const ReportBand &detail, double headerHeights);
+
+}  // namespace vexal
