@@ -52,6 +52,8 @@ class Archive {
   // An asset's tests in date and start order (tests superseded by a correction left out),
   // each with its "halved" mark.
   std::vector<TestSummary> history(const std::string &tag);
+  // Every test of the asset, superseded ones too, in the same order (export).
+  std::vector<TestSummary> allTests(const std::string &tag);
   // The points of its trend, in the same order.
   std::vector<TrendPoint> trend(const std::string &tag);
   // One test, with or without its readings.
@@ -66,6 +68,8 @@ class Archive {
   ArchiveEngine &engine() { return *engine_; }
 
  private:
+  std::vector<TestSummary> listTests(const std::string &tag, bool withSuperseded);
+
   std::unique_ptr<ArchiveEngine> engine_;
   int version_ = 0;
 };

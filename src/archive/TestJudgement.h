@@ -14,6 +14,9 @@ namespace vexal {
 
 struct InsulationRun;
 
+// Whether the readings are one insulation run (as a table of them would show).
+bool isOneRun(const TestReadings &readings);
+
 // The results of a test's readings for `asset` with the winding temperature.
 TestResults judgeTest(const TestReadings &readings, const Asset &asset,
                       std::optional<double> windingTemperatureC);

@@ -1,0 +1,209 @@
+// The archive on a PostgreSQL server, through libpq: every statement sent with its values
+// bound (PQexecParams), never pasted into the SQL. The connection's settings, passwords
+// included, come from the location given and libpq's own service and password files; the
+// program never stores any.
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <cmath>
+
+#include "archive/ArchiveEngine.h"
+
+namespace vexal {
+
+namespace {
+
+// Type numbers of the server's built-in types (pg_type).
+constexpr Oid kBoolOid = 16, kByteaOid = 17, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23,
+              kFloat4Oid = 700, kFloat8Oid = 701, kNumericOid = 1700;
+
+struct ResultDeleter {
+  void operator()(PGresult *r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+std::string numberText(double d) {
+  if (std::isnan(d)) return "NaN";
+  if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, end);
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return 0;
+}
+
+// bytea in the server's hex output: "\x0a1b…".
+std::string byteaFromText(const char *text, std::size_t size) {
+  std::string bytes;
+  if (size < 2 || text[0] != '\\' || text[1] != 'x') return bytes;
+  bytes.reserve((size - 2) / 2);
+  for (std::size_t i = 2; i + 1 < size; i += 2)
+    bytes += static_cast<char>(hexDigit(text[i]) * 16 + hexDigit(text[i + 1]));
+  return bytes;
+}
+
+class PostgresEngine : public ArchiveEngine {
+ public:
+  explicit PostgresEngine(const std::string &conninfo)
+      : where_(describeLocation({ArchiveEngineKind::Postgres, conninfo})) {
+    conn_ = PQconnectdb(conninfo.c_str());
+    if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+      const std::string message = serverMessage();
+      PQfinish(conn_);
+      conn_ = nullptr;
+      fail("cannot connect: " + message);
+    }
+    // Notices (such as "relation already exists, skipping") are not the user's business.
+    PQsetNoticeProcessor(
+        conn_, [](void *, const char *) {}, nullptr);
+    PQsetClientEncoding(conn_, "UTF8");
+  }
+  ~PostgresEngine() override { PQfinish(conn_); }
+
+  ArchiveEngineKind kind() const override { return ArchiveEngineKind::Postgres; }
+
+  std::vector<SqlRow> query(std::string_view sql, const std::vector<SqlValue> &params) override {
+    std::vector<std::string> texts(params.size());
+    std::vector<const char *> values(params.size());
+    std::vector<int> lengths(params.size()), formats(params.size());
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const SqlValue &v = params[i];
+      if (std::holds_alternative<std::monostate>(v)) {
+        values[i] = nullptr;
+        continue;
+      }
+      if (auto *n = std::get_if<std::int64_t>(&v))
+        texts[i] = std::to_string(*n);
+      else if (auto *d = std::get_if<double>(&v))
+        texts[i] = numberText(*d);
+      else if (auto *s = std::get_if<std::string>(&v))
+        texts[i] = *s;
+      else if (auto *b = std::get_if<SqlBlob>(&v)) {
+        texts[i] = b->bytes;
+        formats[i] = 1;  // binary: the bytes as they are
+      }
+      values[i] = texts[i].data();
+      lengths[i] = static_cast<int>(texts[i].size());
+    }
+    const std::string text(sql);
+    Result result(PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr,
+                               values.data(), lengths.data(), formats.data(), 0));
+    check(result.get(), sql);
+    return rows(result.get());
+  }
+
+  void script(std::string_view sql) override {
+    Result result(PQexec(conn_, std::string(sql).c_str()));
+    check(result.get(), sql);
+  }
+
+  // Serialisable is not needed: each write takes the locks it needs (unique keys decide
+  // between two writers of the same test).
+  void begin() override { script("BEGIN"); }
+  void commit() override { script("COMMIT"); }
+  void rollback() noexcept override {
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
+  }
+
+  // The server keeps its own pages whole (checksums, write-ahead log); what can be checked
+  // from here is that every table reads and every reference holds.
+  std::vector<std::string> integrityProblems() override {
+    std::vector<std::string> problems;
+    const auto orphans = query(
+        "SELECT (SELECT count(*) FROM tests t WHERE NOT EXISTS "
+        "(SELECT 1 FROM assets a WHERE a.id = t.asset_id)), "
+        "(SELECT count(*) FROM test_readings r WHERE NOT EXISTS "
+        "(SELECT 1 FROM tests t WHERE t.id = r.test_id)), "
+        "(SELECT count(*) FROM tests t WHERE NOT EXISTS "
+        "(SELECT 1 FROM test_readings r WHERE r.test_id = t.id))",
+        {});
+    const char *what[] = {"tests without their asset", "readings without their test",
+                          "tests without their readings"};
+    for (std::size_t i = 0; i < 3; ++i)
+      if (auto n = sqlInt(orphans.at(0).at(i)); n && *n > 0)
+        problems.push_back(std::to_string(*n) + " " + what[i]);
+    return problems;
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string &what) const {
+    throw EArchiveError("archive '" + where_ + "': " + what);
+  }
+
+  std::string serverMessage() const {
+    std::string text = conn_ ? PQerrorMessage(conn_) : "out of memory";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+  }
+
+  void check(PGresult *result, std::string_view sql) {
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
+    if (PQstatus(conn_) == CONNECTION_BAD)
+      fail("the connection to the server was lost: " + serverMessage());
+    std::string text = result ? PQresultErrorMessage(result) : serverMessage();
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::string excerpt(sql.substr(0, 60));
+    for (char &c : excerpt)
+      if (c == '\n') c = ' ';
+    fail(text + " (in: " + excerpt + (sql.size() > 60 ? "…" : "") + ")");
+  }
+
+  static SqlValue cell(const PGresult *result, int row, int column) {
+    if (PQgetisnull(result, row, column)) return std::monostate{};
+    const char *text = PQgetvalue(result, row, column);
+    const auto size = static_cast<std::size_t>(PQgetlength(result, row, column));
+    switch (PQftype(result, column)) {
+      case kInt8Oid:
+      case kInt4Oid:
+      case kInt2Oid: {
+        std::int64_t n = 0;
+        std::from_chars(text, text + size, n);
+        return n;
+      }
+      case kBoolOid:
+        return std::int64_t{text[0] == 't'};
+      case kFloat4Oid:
+      case kFloat8Oid:
+      case kNumericOid: {
+        double d = 0;
+        std::from_chars(text, text + size, d);  // the server writes '.', whatever the locale
+        return d;
+      }
+      case kByteaOid:
+        return SqlBlob{byteaFromText(text, size)};
+      default:
+        return std::string(text, size);
+    }
+  }
+
+  static std::vector<SqlRow> rows(const PGresult *result) {
+    std::vector<SqlRow> out;
+    const int n = PQntuples(result), columns = PQnfields(result);
+    out.reserve(static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r) {
+      SqlRow row;
+      row.reserve(static_cast<std::size_t>(columns));
+      for (int c = 0; c < columns; ++c) row.push_back(cell(result, r, c));
+      out.push_back(std::move(row));
+    }
+    return out;
+  }
+
+  std::string where_;
+  PGconn *conn_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<ArchiveEngine> connectPostgres(const std::string &conninfo) {
+  return std::make_unique<PostgresEngine>(conninfo);
+}
+
+}  // namespace vexal
