@@ -17,14 +17,26 @@ ReportBand titleBand(const std::string &heading, const std::vector<ParticularLin
   double y = 1;
   band.elements.push_back(reportLabel(0, y, heading, reportFontSpec(11, true)));
   y += 7;
-  const std::size_t half = (asset.size() + 1) / 2;
-  for (std::size_t i = 0; i < asset.size(); ++i) {
+  // Short particulars in two columns; a long one (winding, notes) across the page below.
+  constexpr std::size_t kColumnChars = 30;
+  std::vector<const ParticularLine *> shortLines, longLines;
+  for (const ParticularLine &line : asset)
+    (line.value.size() > kColumnChars ? longLines : shortLines).push_back(&line);
+  const std::size_t half = (shortLines.size() + 1) / 2;
+  for (std::size_t i = 0; i < shortLines.size(); ++i) {
     const double left = i < half ? 0 : 97;
     const double top = y + 4.6 * static_cast<double>(i < half ? i : i - half);
-    band.elements.push_back(reportLabel(left, top, asset[i].label + ":", reportFontSpec(9)));
-    band.elements.push_back(reportLabel(left + 32, top, asset[i].value, reportFontSpec(9, true)));
+    band.elements.push_back(reportLabel(left, top, shortLines[i]->label + ":", reportFontSpec(9)));
+    band.elements.push_back(
+        reportLabel(left + 32, top, shortLines[i]->value, reportFontSpec(9, true)));
   }
-  y += 4.6 * static_cast<double>(half) + 2;
+  y += 4.6 * static_cast<double>(half);
+  for (const ParticularLine *line : longLines) {
+    band.elements.push_back(reportLabel(0, y, line->label + ":", reportFontSpec(9)));
+    band.elements.push_back(reportLabel(32, y, line->value, reportFontSpec(9, true)));
+    y += 4.6;
+  }
+  y += 2;
   ReportElement trend;
   trend.kind = ReportElementKind::Picture;
   trend.name = "Picture";

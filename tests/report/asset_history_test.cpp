@@ -220,11 +220,10 @@ const std::string kFunction = "IR:2500 100G" + std::string(kOhm);
 TEST(ArchivedRuns, RunReadingsGoInByteForByteAndComeBackAsATable) {
   ReadingTable table;
   table.appendRow(makeRow(1, at(23, 59, 0), "230", "V", "ACV  600V", "Continuous"));
-  // A run across midnight, with an over-range reading and one without a unit.
-  const char *values[] = {"1.20", "1.35", "L", "1.50", "1.55"};
+  // A run across midnight, with an over-range reading and a blank one.
+  const std::optional<std::string> values[] = {"1.20", "1.35", "L", std::nullopt, "1.55"};
   for (int i = 0; i < 5; ++i)
-    table.appendRow(makeRow(2 + i, at(23, 59, 58) + 1000 * i, values[i],
-                            i == 3 ? std::optional<std::string>() : kGOhm, kFunction, "PI"));
+    table.appendRow(makeRow(2 + i, at(23, 59, 58) + 1000 * i, values[i], kGOhm, kFunction, "PI"));
   const auto runs = findInsulationRuns(table);
   ASSERT_EQ(runs.size(), 1u);
   const TestReadings readings = testReadingsOfRun(table.snapshot(), runs[0]);
@@ -233,7 +232,7 @@ TEST(ArchivedRuns, RunReadingsGoInByteForByteAndComeBackAsATable) {
   EXPECT_EQ(readings.startMs, at(23, 59, 58));
   ASSERT_EQ(readings.readings.size(), 5u);
   EXPECT_EQ(readings.readings[2], (StoredReading{2000, "L", kGOhm}));
-  EXPECT_EQ(readings.readings[3], (StoredReading{3000, "1.50", std::nullopt}));
+  EXPECT_EQ(readings.readings[3], (StoredReading{3000, std::nullopt, kGOhm}));
 
   ReadingTable back;
   fillTableWithTest(back, readings);

@@ -55,7 +55,8 @@ QChart *newChart() {
   chart->setAnimationOptions(QChart::NoAnimation);
   chart->setMargins(QMargins(4, 4, 8, 4));
   chart->legend()->setAlignment(Qt::AlignBottom);
-  chart->legend()->setFont(arial(11));
+  chart->legend()->setFont(arial(10));
+  chart->legend()->setShowToolTips(true);  // a name cut short shows whole under the mouse
   return chart;
 }
 
@@ -96,19 +97,16 @@ AssetTrendChart::AssetTrendChart(QWidget *parent) : QChartView(newChart(), paren
   pi_->setTitleText(QStringLiteral("PI"));
   chart_->addAxis(pi_, Qt::AlignRight);
 
-  resistanceLine_ =
-      line(QStringLiteral("R(1 min) at 40 \u00B0C"), QPen(kResistanceColour, 2), false);
+  resistanceLine_ = line(QStringLiteral("R 40 \u00B0C"), QPen(kResistanceColour, 2), false);
   piLine_ = line(QStringLiteral("PI"), QPen(kPiColour, 2, Qt::DotLine), true);
-  minimumResistance_ =
-      line(QStringLiteral("Minimum R"), QPen(kFailColour, 1.5, Qt::DashLine), false);
-  minimumPi_ = line(QStringLiteral("Minimum PI"), QPen(kPiColour, 1.5, Qt::DashDotLine), true);
+  minimumResistance_ = line(QStringLiteral("Min R"), QPen(kFailColour, 1.5, Qt::DashLine), false);
+  minimumPi_ = line(QStringLiteral("Min PI"), QPen(kPiColour, 1.5, Qt::DashDotLine), true);
   using Shape = QScatterSeries::MarkerShape;
   halved_ = scatter(QStringLiteral("halved"), Qt::transparent, false, Shape::MarkerShapeCircle, 22);
   halved_->setPen(QPen(kFailColour, 2.5));
   pass_ = scatter(QStringLiteral("pass"), kPassColour, false, Shape::MarkerShapeCircle, 12);
   fail_ = scatter(QStringLiteral("fail"), kFailColour, false, Shape::MarkerShapeCircle, 12);
-  other_ = scatter(QStringLiteral("not determined / not judged"), kOtherColour, false,
-                   Shape::MarkerShapeCircle, 12);
+  other_ = scatter(QStringLiteral("no verdict"), kOtherColour, false, Shape::MarkerShapeCircle, 12);
   piPass_ = scatter(QStringLiteral("PI pass"), kPassColour, true, Shape::MarkerShapeRectangle, 10);
   piFail_ = scatter(QStringLiteral("PI fail"), kFailColour, true, Shape::MarkerShapeRectangle, 10);
   piOther_ =
@@ -205,15 +203,16 @@ void AssetTrendChart::placeAxes() {
       trend_.minimumResistance ? across(std::log10(*trend_.minimumResistance)) : QList<QPointF>{});
   minimumPi_->replace(trend_.minimumPi ? across(*trend_.minimumPi) : QList<QPointF>{});
   minimumResistance_->setName(
-      trend_.minimumResistance ? QStringLiteral("Minimum R ") +
-                                     QString::fromStdString(formatOhms(*trend_.minimumResistance))
-                               : QStringLiteral("Minimum R"));
+      trend_.minimumResistance
+          ? QStringLiteral("Min R ") + QString::fromStdString(formatOhms(*trend_.minimumResistance))
+          : QStringLiteral("Min R"));
 }
 
 // --- The overlay ---------------------------------------------------------------------------
 
 CurveOverlayChart::CurveOverlayChart(QWidget *parent) : QChartView(newChart(), parent) {
   chart_ = chart();
+  chart_->legend()->setAlignment(Qt::AlignRight);  // the dates one under the other
   setRenderHint(QPainter::Antialiasing);
   ohms_ = ohmAxis(chart_);
   minutes_ = new QValueAxis(chart_);

@@ -30,7 +30,7 @@ class AssetTrendChart : public QChartView {
 
   void setTrend(const AssetTrend &trend);
   const AssetTrend &trend() const { return trend_; }
-  // The series, by name ("pass", "fail", "other", "halved", "PI", "Minimum R", ...).
+  // The series, by name ("pass", "fail", "no verdict", "halved", "PI", "Min PI", ...).
   QAbstractSeries *series(const QString &name) const;
 
  private:

@@ -28,7 +28,8 @@ void ArchiveWorker::post(QObject *receiver, Answer job, std::function<void(QStri
   if (pending_++ == 0) emit busyChanged(true);
   QMetaObject::invokeMethod(
       home_,
-      [this, receiver, job = std::move(job), failed = std::move(failed)] {
+      [this, receiver = QPointer<QObject>(receiver), job = std::move(job),
+       failed = std::move(failed)] {
         std::function<void()> reply;
         try {
           if (!store_) store_ = open_();
@@ -37,15 +38,19 @@ void ArchiveWorker::post(QObject *receiver, Answer job, std::function<void(QStri
           // The connection may be the cause: the next call opens the archive afresh.
           store_.reset();
           const QString reason = QString::fromUtf8(e.what());
-          reply = [worker = QPointer<ArchiveWorker>(this), failed, reason] {
-            if (worker) emit worker->failed(reason);
+          reply = [this, failed, reason] {
+            emit this->failed(reason);
             if (failed) failed(reason);
           };
         }
+        // Answered on the worker's own thread (the window's), unless the receiver is gone.
         QMetaObject::invokeMethod(
-            receiver, [reply = std::move(reply)] { reply(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(
-            this, [this] { answered(); }, Qt::QueuedConnection);
+            this,
+            [this, receiver, reply = std::move(reply)] {
+              answered();
+              if (receiver) reply();
+            },
+            Qt::QueuedConnection);
       },
       Qt::QueuedConnection);
 }

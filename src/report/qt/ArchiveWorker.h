@@ -27,7 +27,8 @@ class ArchiveWorker : public QObject {
   ~ArchiveWorker() override;
 
   // Runs `job` on the archive's thread; then `done` with its result, or `failed` with the
-  // reason, on the thread of `receiver`. Nothing is called back once `receiver` is gone.
+  // reason, on the thread the worker was made on (the window's). Nothing is called back once
+  // `receiver` is gone.
   template <class Job, class Done>
   void run(QObject *receiver, Job job, Done done, std::function<void(QString)> failed = {}) {
     using Result = std::invoke_result_t<Job &, Archive &>;

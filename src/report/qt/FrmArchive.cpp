@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 #include "archive/Archive.h"
@@ -155,7 +156,7 @@ TFrmArchive::TFrmArchive(ArchiveWorker &worker, PreviewerMaker previewers, const
   split->addWidget(right);
   split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 3);
-  split->setSizes({330, 950});
+  split->setSizes({440, 840});
 
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(Status, 1);
