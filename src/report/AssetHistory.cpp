@@ -6,8 +6,8 @@
 
 namespace vexal {
 
-const char *const kAssetColumns[kAssetColumnCount] = {"Tag",   "Name",      "Location",
-                                                      "Tests", "Last test", "Last verdict"};
+const char *const kAssetColumns[kAssetColumnCount] = {"Tag",       "Name",         "Tests",
+                                                      "Last test", "Last verdict", "Location"};
 const char *const kHistoryColumns[kHistoryColumnCount] = {"Date",
                                                           "Test voltage",
                                                           "R(1 min)",
@@ -61,8 +61,8 @@ ResultTone verdictTone(std::string_view verdict) {
 
 AssetLine assetLine(const AssetSummary &summary) {
   const Asset &a = summary.asset;
-  return {{a.tag, a.name, a.location, std::to_string(summary.tests), summary.lastDate.value_or(""),
-           summary.lastVerdict.value_or("")},
+  return {{a.tag, a.name, std::to_string(summary.tests), summary.lastDate.value_or(""),
+           summary.lastVerdict.value_or(""), a.location},
           verdictTone(summary.lastVerdict.value_or(""))};
 }
 

@@ -23,8 +23,9 @@ std::optional<int> testVoltageOf(std::string_view function);
 // How a verdict's word reads: pass good, fail bad, the others neutral.
 ResultTone verdictTone(std::string_view verdict);
 
-// The asset list: tag, name, location, tests, last test, last verdict.
+// The asset list: tag, name, tests, last test, last verdict, location.
 inline constexpr int kAssetColumnCount = 6;
+inline constexpr int kAssetVerdictColumn = 4;
 extern const char *const kAssetColumns[kAssetColumnCount];
 struct AssetLine {
   std::vector<std::string> cells;

@@ -85,10 +85,10 @@ TEST(AssetHistory, LinesShowValuesVerdictAndHalvedMark) {
 TEST(AssetHistory, AssetLinesCarryCountLastTestAndVerdictColour) {
   AssetSummary summary{machine(6.6, ArchiveWinding::FormWound), 5, "2024-05-02", "fail"};
   const AssetLine line = assetLine(summary);
-  EXPECT_EQ(line.cells, (std::vector<std::string>{"M-101", "Feed pump motor", "Hall 2", "5",
-                                                  "2024-05-02", "fail"}));
+  EXPECT_EQ(line.cells, (std::vector<std::string>{"M-101", "Feed pump motor", "5", "2024-05-02",
+                                                  "fail", "Hall 2"}));
   EXPECT_EQ(line.verdictTone, ResultTone::Bad);
-  EXPECT_EQ(assetLine(AssetSummary{machine({}, {}), 0, {}, {}}).cells[5], "");
+  EXPECT_EQ(assetLine(AssetSummary{machine({}, {}), 0, {}, {}}).cells[kAssetVerdictColumn], "");
 }
 
 TEST(AssetHistory, DatesBecomeMillisecondsAndBadDatesNothing) {

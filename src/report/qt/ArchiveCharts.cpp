@@ -185,8 +185,10 @@ void AssetTrendChart::placeAxes() {
   first -= margin, last += margin;
   dates_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
-  dates_->setFormat(last - first > 3 * 365 * kDayMs ? QStringLiteral("yyyy-MM")
+  // Days only where the tests lie within a year or two; months otherwise.
+  dates_->setFormat(last - first > 2 * 365 * kDayMs ? QStringLiteral("yyyy-MM")
                                                     : QStringLiteral("yyyy-MM-dd"));
+  dates_->setTickCount(last - first > 2 * 365 * kDayMs ? 6 : 4);
 
   ChartRun ohms{QuantityKind::Resistance, {}};
   for (const TrendMark &m : trend_.resistance) ohms.points.push_back({0, m.value});
@@ -217,7 +219,8 @@ CurveOverlayChart::CurveOverlayChart(QWidget *parent) : QChartView(newChart(), p
   ohms_ = ohmAxis(chart_);
   minutes_ = new QValueAxis(chart_);
   minutes_->setLabelsFont(arial(11));
-  minutes_->setLabelFormat(QStringLiteral("%g min"));
+  minutes_->setLabelFormat(QStringLiteral("%g"));
+  minutes_->setTitleText(QStringLiteral("minutes"));
   chart_->addAxis(minutes_, Qt::AlignBottom);
   setCurves({});
 }

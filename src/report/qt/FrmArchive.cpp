@@ -83,10 +83,14 @@ std::vector<OverlayCurve> readCurves(Archive &archive, const std::vector<TestSum
     fillTableWithTest(table, *readings);
     const auto runs = findInsulationRuns(table);
     if (runs.empty()) continue;
+    // The date names a curve; the test voltage too where the tests differ in it.
     const auto volts = testVoltageOf(test.function);
-    curves.push_back(
-        {utf8(test.particulars.date) + (volts ? QStringLiteral("  %1 V").arg(*volts) : QString()),
-         runCurve(table, runs.front())});
+    const bool oneVoltage = std::all_of(tests.begin(), tests.end(), [&](const TestSummary &t) {
+      return testVoltageOf(t.function) == volts;
+    });
+    curves.push_back({utf8(test.particulars.date) +
+                          (volts && !oneVoltage ? QStringLiteral(" %1 V").arg(*volts) : QString()),
+                      runCurve(table, runs.front())});
   }
   return curves;
 }
@@ -114,7 +118,7 @@ TFrmArchive::TFrmArchive(ArchiveWorker &worker, PreviewerMaker previewers, const
   for (const char *c : kHistoryColumns) historyColumns << QString::fromUtf8(c);
   AssetList = newTable(assetColumns, this);
   History = newTable(historyColumns, this);
-  AssetInfo = new QLabel(this);
+  AssetInfo = new QLabel(QStringLiteral("Choose an asset on the left to see its tests."), this);
   AssetInfo->setWordWrap(true);
   AssetInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
   Status = new QLabel(this);
@@ -242,8 +246,8 @@ void TFrmArchive::fillAssets() {
       AssetList->setItem(
           row, c,
           cell(line.cells[static_cast<std::size_t>(c)],
-               c == kAssetColumnCount - 1 ? std::optional<QColor>(toneColour(line.verdictTone))
-                                          : std::nullopt));
+               c == kAssetVerdictColumn ? std::optional<QColor>(toneColour(line.verdictTone))
+                                        : std::nullopt));
     if (utf8(assets_[i].asset.tag) == chosenTag_) chosenRow = row;
   }
   AssetList->resizeColumnsToContents();
