@@ -122,14 +122,15 @@ int main(int argc, char **argv) {
   QObject::connect(&FrmTest, &vexal::TFrmTest::insulationTestRequested, &FrmInsulation,
                    &vexal::TFrmInsulation::showRuns);
   // The test archive: its window from the menu bar's "Archive" and from the insulation test
-  // window, which also stores its runs there.
+  // window, which also stores its runs there and tells how that went over itself.
+  vexal::QtDialogs archiveBoxes(&FrmInsulation);
   vexal::ArchiveCommands archive(
       vexal::chooseArchiveLocation(archiveOption(app.arguments())), FrmTest.session().cds1,
       FrmInsulation,
       [&FrmTest] {
         return std::make_unique<vexal::QtReportPreviewer>(FrmTest.dialogs(), &FrmTest);
       },
-      FrmTest.dialogs(), &FrmTest);
+      archiveBoxes, &FrmTest);
   QObject::connect(&FrmTest, &vexal::TFrmTest::archiveRequested, &archive,
                    &vexal::ArchiveCommands::showArchive);
   QObject::connect(&FrmTest, &vexal::TFrmTest::dataFileOpened, &archive,

@@ -111,7 +111,10 @@ AssetTrendChart::AssetTrendChart(QWidget *parent) : QChartView(newChart(), paren
   piFail_ = scatter(QStringLiteral("PI fail"), kFailColour, true, Shape::MarkerShapeRectangle, 10);
   piOther_ =
       scatter(QStringLiteral("PI other"), kOtherColour, true, Shape::MarkerShapeRectangle, 10);
-  for (QScatterSeries *s : {piPass_, piFail_, piOther_}) hideFromLegend(chart_, s);
+  // The axes' titles name the two lines; the legend tells the marks and the minimums.
+  for (QXYSeries *s :
+       std::initializer_list<QXYSeries *>{resistanceLine_, piLine_, piPass_, piFail_, piOther_})
+    hideFromLegend(chart_, s);
   setTrend({});
 }
 
