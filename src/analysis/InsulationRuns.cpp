@@ -43,16 +43,16 @@ std::optional<double> ratio(std::optional<double> over, std::optional<double> un
   return *over / *under;
 }
 
-// Walks the rows once, keeping only the run being built. For each mark t it holds the number
-// of the latest row with a number at most t into the run: elapsed times never decrease
-// within a run, so the candidate only ever moves forward.
+// Walks the rows once, keeping only the run being built. For each mark t it holds what the
+// latest row at most t into the run shows: elapsed times never decrease within a run, so the
+// candidate only ever moves forward.
 class RunFinder {
  public:
   explicit RunFinder(std::int64_t runGapMs) : gapMs_(runGapMs) {}
 
   void addRow(std::size_t index, const TableRowView &row) {
     const auto factor = factorOf(row);
-    if (!factor) {
+    if (!factor || isResultScreen(row)) {
       closeRun();
       return;
     }
@@ -65,11 +65,16 @@ class RunFinder {
     lastTimeMs_ = *row.timeMs;
     run_.lastRow = index;
     ++run_.rows;
-    const auto ohms = rowOhms(row, *factor);
-    if (!ohms) return;
-    ++run_.values;
+    MarkReading shown;
+    if (const auto ohms = rowOhms(row, *factor)) {
+      ++run_.values;
+      shown = {MarkState::Reading, ohms};
+    } else {
+      shown.state =
+          row.value && isOverRange(*row.value) ? MarkState::OverRange : MarkState::NoNumber;
+    }
     for (std::size_t m = 0; m < kMarkCount; ++m)
-      if (elapsedMs_ <= kRunMarkSeconds[m] * 1000LL) latest_[m] = ohms;
+      if (elapsedMs_ <= kRunMarkSeconds[m] * 1000LL) latest_[m] = shown;
   }
 
   std::vector<InsulationRun> finish() {
@@ -89,6 +94,22 @@ class RunFinder {
       seenFactor_ = resistanceFactor(row);
     }
     return seenFactor_;
+  }
+
+  // The screen a PI test ends with shows the PI, not a resistance, in the last unit shown:
+  // comparator rows right after a PI run, of its function, belong to no run.
+  bool isResultScreen(const TableRowView &row) {
+    const bool comparator = row.iRange && isComparatorMode(*row.iRange);
+    if (!comparator) {
+      resultScreen_.reset();
+      return false;
+    }
+    if (resultScreen_ && *resultScreen_ == *row.vRange) return true;
+    if (open_ && mode_ == std::string_view("PI") && function_ == row.vRange) {
+      resultScreen_ = std::string(*row.vRange);
+      return true;
+    }
+    return false;
   }
 
   bool sameTest(const TableRowView &row) const {
@@ -113,13 +134,13 @@ class RunFinder {
     run_.function = ownedText(function_);
     run_.mode = ownedText(mode_);
     run_.durationMs = elapsedMs_;
-    std::array<std::optional<double>, kMarkCount> at;
     for (std::size_t m = 0; m < kMarkCount; ++m)
-      if (elapsedMs_ >= kRunMarkSeconds[m] * 1000LL - kRunEndToleranceMs) at[m] = latest_[m];
-    run_.r15 = at[0];
-    run_.r30 = at[1];
-    run_.r60 = at[2];
-    run_.r600 = at[3];
+      if (elapsedMs_ >= kRunMarkSeconds[m] * 1000LL - kRunEndToleranceMs)
+        run_.marks[m] = latest_[m];
+    run_.r15 = run_.marks[0].ohms;
+    run_.r30 = run_.marks[1].ohms;
+    run_.r60 = run_.marks[2].ohms;
+    run_.r600 = run_.marks[3].ohms;
     run_.dar = ratio(run_.r60, run_.r30);
     run_.pi = ratio(run_.r600, run_.r60);
     if (run_.dar) run_.darBand = darBand(*run_.dar);
@@ -134,7 +155,8 @@ class RunFinder {
   std::optional<std::string_view> function_, mode_;  // views into the table while walking
   std::int32_t lastTimeMs_ = 0;
   std::int64_t elapsedMs_ = 0;
-  std::array<std::optional<double>, kMarkCount> latest_{};
+  std::array<MarkReading, kMarkCount> latest_{};
+  std::optional<std::string> resultScreen_;  // the function of the result screen being passed
   std::string_view seenUnit_, seenFunction_;
   std::optional<double> seenFactor_;
 };
@@ -209,12 +231,37 @@ std::optional<double> InsulationRun::resistanceAt(int seconds) const {
   return std::nullopt;
 }
 
+MarkReading InsulationRun::markAt(int seconds) const {
+  for (std::size_t m = 0; m < kMarkCount; ++m)
+    if (kRunMarkSeconds[m] == seconds) return marks[m];
+  return {};
+}
+
+bool isOverRange(std::string_view value) {
+  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+  while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+  return value == "L";
+}
+
+bool isComparatorMode(std::string_view mode) {
+  return mode == "COMP:GOOD" || mode == "COMP:NG";
+}
+
 std::vector<InsulationRun> findInsulationRuns(const ReadingTable &table, std::int64_t runGapMs) {
   return findRuns(table, runGapMs);
 }
 
 std::vector<InsulationRun> findInsulationRuns(const TableSnapshot &table, std::int64_t runGapMs) {
   return findRuns(table, runGapMs);
+}
+
+std::size_t runToOpen(const std::vector<InsulationRun> &runs) {
+  for (std::size_t i = runs.size(); i-- > 0;)
+    if (runs[i].r60) return i;
+  std::size_t longest = 0;
+  for (std::size_t i = 0; i < runs.size(); ++i)
+    if (runs[i].durationMs >= runs[longest].durationMs) longest = i;
+  return longest;
 }
 
 std::vector<RunPoint> runCurve(const ReadingTable &table, const InsulationRun &run) {

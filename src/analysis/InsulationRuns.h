@@ -13,11 +13,14 @@
 //   are equal byte for byte (none equals none) and the step between their times, taken
 //   modulo a day (a negative difference wraps past midnight), is at most the run gap;
 // - a row's elapsed time is the sum of the steps from the run's first row;
-// - R(t) is defined when the run's last row is at least t - 2 s into the run and some row
-//   with a number is at most t into it: the number of the latest such row.
+// - R(t) is defined when the run's last row is at least t - 2 s into the run: it is the
+//   number of the latest row at most t into it (the last in table order among equal times),
+//   or nothing when that row shows no number. An over-range "L" or a blank reading is never
+//   stood in for by an older reading.
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +46,18 @@ ConditionBand darBand(double dar);
 // excellent.
 ConditionBand piBand(double pi);
 
+// What a run shows at one of kRunMarkSeconds.
+enum class MarkState {
+  RunTooShort,  // the run ended more than 2 s before the mark
+  Reading,      // the row at the mark shows a number
+  OverRange,    // it shows "L": above the top of the function's range
+  NoNumber,     // it shows no number (blank, or not a number)
+};
+struct MarkReading {
+  MarkState state = MarkState::RunTooShort;
+  std::optional<double> ohms;  // with Reading
+};
+
 // One row of a run, for the curve.
 struct RunPoint {
   std::size_t row = 0;         // position in the table, 0-based
@@ -62,16 +77,28 @@ struct InsulationRun {
   std::optional<double> r15, r30, r60, r600;  // ohms
   std::optional<double> dar, pi;  // nothing when a part is missing or the divisor is not > 0
   std::optional<ConditionBand> darBand, piBand;
+  MarkReading marks[std::size(kRunMarkSeconds)];  // in the order of kRunMarkSeconds
 
   // R(t) for one of kRunMarkSeconds.
   std::optional<double> resistanceAt(int seconds) const;
+  // What the run shows at one of kRunMarkSeconds (RunTooShort for any other t).
+  MarkReading markAt(int seconds) const;
 };
+
+// Whether a reading's value is the meter's over-range "L".
+bool isOverRange(std::string_view value);
+// The result screens a PI test ends with ("COMP:GOOD", "COMP:NG" with the PI as the value).
+bool isComparatorMode(std::string_view mode);
 
 // The runs of `table`, in table order. One pass over the rows; nothing is copied.
 std::vector<InsulationRun> findInsulationRuns(const ReadingTable &table,
                                               std::int64_t runGapMs = kDefaultRunGapMs);
 std::vector<InsulationRun> findInsulationRuns(const TableSnapshot &table,
                                               std::int64_t runGapMs = kDefaultRunGapMs);
+
+// The run to show first: the most recent with an R(1 min), else the longest (the latest of
+// equals). 0 for no runs.
+std::size_t runToOpen(const std::vector<InsulationRun> &runs);
 
 // The rows of one run with their elapsed times and numbers (the resistance-time curve).
 std::vector<RunPoint> runCurve(const ReadingTable &table, const InsulationRun &run);

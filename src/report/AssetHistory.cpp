@@ -34,7 +34,13 @@ std::string numberText(double value, int decimals) {
 }
 
 std::string ratioOrNone(const std::optional<double> &ratio) {
-  return ratio ? numberText(*ratio, 2) : kNone;
+  return ratio ? formatRatio(*ratio) : kNone;
+}
+
+// "2500 V" of "IR:2500 100GΩ"; the function itself where it names no test voltage.
+std::string testVoltageText(const std::string &function) {
+  const auto volts = functionTestVolts(function);
+  return volts ? numberText(*volts, 0) + " V" : function;
 }
 
 bool isDigit(char c) {
@@ -42,16 +48,6 @@ bool isDigit(char c) {
 }
 
 }  // namespace
-
-std::optional<int> testVoltageOf(std::string_view function) {
-  if (!function.starts_with("IR:")) return std::nullopt;
-  std::size_t i = 3;
-  int volts = 0;
-  while (i < function.size() && isDigit(function[i]) && volts < 100000)
-    volts = volts * 10 + (function[i++] - '0');
-  if (volts == 0) return std::nullopt;
-  return volts;
-}
 
 ResultTone verdictTone(std::string_view verdict) {
   if (verdict == kVerdictPass) return ResultTone::Good;
@@ -71,12 +67,11 @@ std::vector<HistoryLine> historyLines(const std::vector<TestSummary> &tests) {
   lines.reserve(tests.size());
   for (const TestSummary &t : tests) {
     const TestResults &r = t.results;
-    const auto volts = testVoltageOf(t.function);
     HistoryLine line;
     line.halved = t.halved.value_or(false);
     line.verdictTone = verdictTone(r.verdict);
     line.cells = {t.particulars.date,
-                  volts ? std::to_string(*volts) + " V" : t.function,
+                  testVoltageText(t.function),
                   ohmsOrNone(r.r60),
                   ohmsOrNone(r.r60At40C),
                   ratioOrNone(r.dar),
@@ -129,6 +124,27 @@ AssetTrend assetTrend(const std::vector<TestSummary> &tests, const Asset &asset)
         minimumInsulationResistance(windingKindOf(*asset.winding), asset.ratedKv.value_or(0));
   if (asset.insulationClass) trend.minimumPi = minimumPi(insulationClassOf(*asset.insulationClass));
   return trend;
+}
+
+EquipmentKind equipmentKindOf(AssetKind kind) {
+  switch (kind) {
+    case AssetKind::RotatingMachine:
+      return EquipmentKind::RotatingMachine;
+    case AssetKind::Cable:
+      return EquipmentKind::Cable;
+    case AssetKind::Transformer:
+      return EquipmentKind::Transformer;
+    case AssetKind::Other:
+      break;
+  }
+  return EquipmentKind::Other;
+}
+
+AssetKind assetKindOf(EquipmentKind kind) {
+  for (AssetKind a :
+       {AssetKind::RotatingMachine, AssetKind::Cable, AssetKind::Transformer, AssetKind::Other})
+    if (equipmentKindOf(a) == kind) return a;
+  return AssetKind::Other;
 }
 
 InsulationClass insulationClassOf(ArchiveClass c) {
@@ -217,6 +233,7 @@ TestParticulars particularsOf(const TestSummary &test) {
   shown.ambientTemperatureC = p.ambientTemperatureC;
   shown.humidityPercent = p.humidityPercent;
   shown.ratedKv = a.ratedKv;
+  shown.equipmentKind = equipmentKindOf(a.kind);
   if (a.insulationClass) shown.insulationClass = insulationClassOf(*a.insulationClass);
   if (a.winding) shown.windingKind = windingKindOf(*a.winding);
   return shown;

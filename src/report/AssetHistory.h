@@ -11,14 +11,11 @@
 #include <vector>
 
 #include "analysis/InsulationAssessment.h"
+#include "analysis/InsulationVerdict.h"
 #include "archive/ArchiveTypes.h"
 #include "report/InsulationReport.h"
 
 namespace vexal {
-
-// The test voltage named by a function text, in volts: 500 of "IR:500V 20GΩ", 2500 of
-// "IR:2500 100GΩ"; nothing for a function that names none.
-std::optional<int> testVoltageOf(std::string_view function);
 
 // How a verdict's word reads: pass good, fail bad, the others neutral.
 ResultTone verdictTone(std::string_view verdict);
@@ -73,7 +70,9 @@ std::vector<ParticularLine> assetLines(const Asset &asset);
 // "M-101  Feed pump motor".
 std::string assetHeading(const Asset &asset);
 
-// The judgement's terms for an asset's class and winding.
+// The judgement's terms for an asset's kind, class and winding.
+EquipmentKind equipmentKindOf(AssetKind kind);
+AssetKind assetKindOf(EquipmentKind kind);
 InsulationClass insulationClassOf(ArchiveClass c);
 WindingKind windingKindOf(ArchiveWinding winding);
 ArchiveClass archiveClassOf(InsulationClass c);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <span>
 
 #include "common/Cp936.h"
 #include "record/TimeOfDay.h"
@@ -20,32 +21,37 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
-std::string ratioText(const std::optional<double> &ratio) {
-  return ratio ? fixed(*ratio, 2) : kNone;
-}
-
-std::string ohmsText(const std::optional<double> &ohms) {
-  return ohms ? formatOhms(*ohms) : kNone;
-}
-
-std::string verdictWord(Verdict verdict) {
-  return std::string(verdictName(verdict));
-}
-
-ResultLine bandLine(std::string label, const std::optional<double> &ratio,
-                    const std::optional<ConditionBand> &band) {
-  ResultLine line{std::move(label), ratioText(ratio), {}, ResultTone::Neutral};
+// A ratio and its band, or the bound its later reading puts it above, or why there is none.
+ResultLine ratioLine(std::string label, const std::optional<double> &ratio,
+                     const std::optional<double> &above, std::span<const double> limits,
+                     const std::optional<ConditionBand> &band, std::string missing) {
+  ResultLine line{std::move(label), kNone, std::move(missing), ResultTone::Neutral};
+  if (ratio)
+    line.value = formatRatio(*ratio, limits);
+  else if (above)
+    line.value = "above " + formatBound(*above);
+  if (ratio || above) line.judgement.clear();
   if (band) line.judgement = std::string(bandName(*band)), line.tone = toneOf(*band);
   return line;
 }
 
-ResultLine checkLine(std::string label, std::string value, Verdict verdict) {
-  return {std::move(label), std::move(value), verdictWord(verdict), toneOf(verdict)};
+// The first of the marks that gives no reading, in words.
+std::string missingMark(const InsulationRun &run, int earlier, int later) {
+  const std::string first = markReason(run, earlier);
+  return first.empty() ? markReason(run, later) : first;
 }
 
-std::string voltageRangeText(const VoltageRange &range) {
-  if (range.lowV == range.highV) return fixed(range.lowV, 0) + " V";
-  return fixed(range.lowV, 0) + "\xE2\x80\x93" + fixed(range.highV, 0) + " V";
+ResultLine markLine(const InsulationRun &run, int seconds, std::string label) {
+  const MarkReading mark = run.markAt(seconds);
+  if (mark.state == MarkState::Reading && mark.ohms)
+    return {std::move(label), formatOhms(*mark.ohms), {}, ResultTone::Neutral};
+  if (mark.state == MarkState::OverRange)
+    return {std::move(label), markReason(run, seconds), {}, ResultTone::Neutral};
+  return {std::move(label), kNone, markReason(run, seconds), ResultTone::Neutral};
+}
+
+ResultLine checkLine(std::string label, std::string value, const CheckVerdict &check) {
+  return {std::move(label), std::move(value), checkText(check), toneOf(check.verdict)};
 }
 
 std::string optionalNumber(const std::optional<double> &value, const char *unit) {
@@ -56,6 +62,35 @@ std::string optionalNumber(const std::optional<double> &value, const char *unit)
 }
 
 // --- The report's make-up ----------------------------------------------------------------
+
+// Characters of a judgement on one line of the report: 86 mm at 9 pt.
+constexpr std::size_t kJudgementChars = 54;
+
+std::size_t characters(std::string_view utf8) {
+  std::size_t count = 0;
+  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// `text` in lines of at most `width` characters, broken between words.
+std::vector<std::string> wrappedWords(const std::string &text, std::size_t width) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.size(), lastBreak = std::string::npos;
+    for (std::size_t at = start; at < text.size(); ++at) {
+      if (text[at] == ' ') lastBreak = at;
+      if (characters(std::string_view(text).substr(start, at - start + 1)) > width &&
+          lastBreak != std::string::npos) {
+        end = lastBreak;
+        break;
+      }
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end < text.size() ? end + 1 : end;
+  }
+  return lines;
+}
 
 FontSpec font(double points, bool bold = false, TextColour colour = TextColour::Black) {
   FontSpec f;
@@ -130,10 +165,13 @@ ReportBand titleBand(const InsulationRun &run, const TestParticulars &particular
   y += 6;
   for (const ResultLine &line : insulationResults(run, particulars)) {
     band.elements.push_back(text(0, y, line.label, font(9)));
-    band.elements.push_back(text(72, y, line.value, font(9, true)));
-    if (!line.judgement.empty())
-      band.elements.push_back(text(112, y, line.judgement, font(9, line.tone == ResultTone::Bad)));
-    y += 4.6;
+    band.elements.push_back(text(62, y, line.value, font(9, true)));
+    // A reason in words may take more than the column: it goes on over the next lines.
+    for (const std::string &part : wrappedWords(line.judgement, kJudgementChars)) {
+      band.elements.push_back(text(104, y, part, font(9, line.tone == ResultTone::Bad)));
+      y += 4.6;
+    }
+    if (line.judgement.empty()) y += 4.6;
   }
   band.height = y + 4;
   return band;
@@ -210,16 +248,6 @@ class RunReadings {
 
 }  // namespace
 
-std::string formatOhms(double ohms) {
-  static const char *const kPrefixes[] = {"", "k", "M", "G", "T", "P"};
-  int group = 0;
-  double scaled = ohms;
-  while (std::abs(scaled) >= 999.5 && group < 5) scaled /= 1000, ++group;
-  const double size = std::abs(scaled);
-  const int decimals = size >= 99.95 ? 0 : size >= 9.995 ? 1 : 2;
-  return fixed(scaled, decimals) + " " + kPrefixes[group] + "\xCE\xA9";
-}
-
 std::string formatElapsed(std::int64_t ms) {
   const std::int64_t tenths = (ms + 50) / 100;
   char text[32];
@@ -248,6 +276,10 @@ ResultTone toneOf(Verdict verdict) {
     case Verdict::Fail:
       return ResultTone::Bad;
     case Verdict::Undetermined:
+      return ResultTone::Warning;
+    case Verdict::NotApplicable:
+    case Verdict::NotMeasured:
+    case Verdict::NotJudged:
       return ResultTone::Neutral;
   }
   return ResultTone::Neutral;
@@ -255,38 +287,54 @@ ResultTone toneOf(Verdict verdict) {
 
 std::vector<ResultLine> insulationResults(const InsulationRun &run,
                                           const TestParticulars &particulars) {
-  const InsulationAssessment a = assessRun(run, particulars);
+  const InsulationJudgement j = judgeRun(run, particulars);
   std::vector<ResultLine> lines;
-  lines.push_back({"R(15 s)", ohmsText(run.r15), {}, ResultTone::Neutral});
-  lines.push_back({"R(30 s)", ohmsText(run.r30), {}, ResultTone::Neutral});
-  lines.push_back({"R(1 min)", ohmsText(run.r60), {}, ResultTone::Neutral});
-  lines.push_back({"R(10 min)", ohmsText(run.r600), {}, ResultTone::Neutral});
-  lines.push_back(bandLine("DAR = R(1 min) / R(30 s)", run.dar, run.darBand));
-  lines.push_back(bandLine("PI = R(10 min) / R(1 min)", run.pi, run.piBand));
+  lines.push_back(markLine(run, 15, "R(15 s)"));
+  lines.push_back(markLine(run, 30, "R(30 s)"));
+  lines.push_back(markLine(run, 60, "R(1 min)"));
+  lines.push_back(markLine(run, 600, "R(10 min)"));
+  lines.push_back(ratioLine("DAR = R(1 min) / R(30 s)", run.dar, j.darAbove, kDarLimits, j.darBand,
+                            missingMark(run, 30, 60)));
+  ResultLine pi = ratioLine("PI = R(10 min) / R(1 min)", run.pi, j.piAbove, kPiLimits, j.piBand,
+                            missingMark(run, 60, 600));
+  // A PI that does not apply is shown, but its band is no warning.
+  if (j.pi.verdict == Verdict::NotApplicable) pi.tone = ResultTone::Neutral;
+  lines.push_back(pi);
+
+  const double limits[] = {j.minimumResistance.value_or(0), kPiMeaningfulBelowOhms};
   ResultLine corrected{
       "R(1 min) at 40 \xC2\xB0"
       "C",
-      ohmsText(a.r60At40C),
+      kNone,
       {},
       ResultTone::Neutral};
-  if (run.r60 && !a.r60At40C) corrected.judgement = "needs the winding temperature";
+  if (j.r60At40C)
+    corrected.value = formatOhms(*j.r60At40C, limits);
+  else if (j.r60At40CAbove)
+    corrected.value = "above " + formatOhms(*j.r60At40CAbove);
+  else if (!j.temperatureC && (run.r60 || run.markAt(60).state == MarkState::OverRange))
+    corrected.judgement = "enter the winding temperature";
   lines.push_back(corrected);
-  const std::string minimum =
-      a.minimumResistance ? "at least " + formatOhms(*a.minimumResistance) : kNone;
-  lines.push_back(checkLine("Minimum insulation resistance", minimum, a.resistanceCheck));
-  lines.push_back(
-      checkLine("Minimum PI (class " + insulationClassName(particulars.insulationClass) + ")",
-                "at least " + fixed(a.minimumPi, 1), a.piCheck));
-  if (a.piApplicable == false)
-    lines.push_back({"PI note",
-                     "R(1 min) at 40 \xC2\xB0"
-                     "C above 5,000 M\xCE\xA9",
-                     "PI may not indicate the condition", ResultTone::Warning});
+
+  if (!j.checksApply) {
+    lines.push_back({"IEEE 43 checks", kNone, checkText(j.overall), ResultTone::Neutral});
+  } else {
+    lines.push_back(
+        checkLine("Minimum insulation resistance",
+                  j.minimumResistance ? "at least " + formatOhms(*j.minimumResistance) : kNone,
+                  j.resistance));
+    const std::string piLabel =
+        particulars.insulationClass
+            ? "Minimum PI (class " + insulationClassName(*particulars.insulationClass) + ")"
+            : std::string("Minimum PI");
+    lines.push_back(
+        checkLine(piLabel, j.minimumPi ? "at least " + fixed(*j.minimumPi, 1) : kNone, j.pi));
+  }
   lines.push_back({"Suggested DC test voltage",
-                   a.suggestedVoltage ? voltageRangeText(*a.suggestedVoltage) : kNone,
-                   {},
-                   ResultTone::Neutral});
-  lines.push_back(checkLine("Overall", "", a.overall));
+                   j.suggestedVoltage ? formatVoltageRange(*j.suggestedVoltage) : kNone,
+                   j.testVoltageRemark,
+                   j.testVoltageRemark.empty() ? ResultTone::Neutral : ResultTone::Warning});
+  lines.push_back(checkLine("Overall", "", j.overall));
   return lines;
 }
 
@@ -307,21 +355,38 @@ std::string insulationClassName(InsulationClass insulationClass) {
 std::string windingKindName(WindingKind kind) {
   switch (kind) {
     case WindingKind::OlderOrField:
-      return "before about 1970, or field winding";
+      return "older or field winding";
     case WindingKind::FormWound:
-      return "form-wound after about 1970, or DC armature";
+      return "form-wound coils";
     case WindingKind::RandomOrLowVolt:
-      return "random-wound, or form-wound below 1 kV";
+      return "random-wound coils";
+    case WindingKind::DcArmature:
+      return "DC armature";
+  }
+  return {};
+}
+
+std::string equipmentKindName(EquipmentKind kind) {
+  switch (kind) {
+    case EquipmentKind::RotatingMachine:
+      return "rotating machine";
+    case EquipmentKind::Cable:
+      return "cable";
+    case EquipmentKind::Transformer:
+      return "transformer";
+    case EquipmentKind::Other:
+      return "other";
   }
   return {};
 }
 
 std::vector<ParticularLine> particularLines(const TestParticulars &p) {
   return {{"Equipment", p.equipment},
+          {"Equipment kind", equipmentKindName(p.equipmentKind)},
           {"Location", p.location},
           {"Operator", p.operatorName},
-          {"Insulation class", insulationClassName(p.insulationClass)},
-          {"Winding", windingKindName(p.windingKind)},
+          {"Insulation class", p.insulationClass ? insulationClassName(*p.insulationClass) : ""},
+          {"Winding", p.windingKind ? windingKindName(*p.windingKind) : ""},
           {"Winding temperature", optionalNumber(p.windingTemperatureC,
                                                  " \xC2\xB0"
                                                  "C")},

@@ -8,13 +8,12 @@
 
 #include "analysis/InsulationAssessment.h"
 #include "analysis/InsulationRuns.h"
+#include "analysis/InsulationVerdict.h"
 #include "record/ReadingTable.h"
 #include "report/ReportDocument.h"
 
 namespace vexal {
 
-// Ohms with three significant digits and a prefix: "620 MΩ", "8.40 GΩ", "1.00 TΩ".
-std::string formatOhms(double ohms);
 // A duration in seconds as minutes and seconds: "0:30.0", "10:00.0".
 std::string formatElapsed(std::int64_t ms);
 
@@ -32,7 +31,7 @@ struct ResultLine {
 };
 
 // R(15 s), R(30 s), R(1 min), R(10 min), DAR, PI, R(1 min) at 40 °C, the IEEE 43 checks,
-// the suggested test voltage and the overall verdict, in that order.
+// the suggested test voltage and the overall verdict, in that order: judgeRun() in words.
 std::vector<ResultLine> insulationResults(const InsulationRun &run,
                                           const TestParticulars &particulars);
 
@@ -43,6 +42,7 @@ struct ParticularLine {
 std::vector<ParticularLine> particularLines(const TestParticulars &particulars);
 std::string insulationClassName(InsulationClass insulationClass);  // "A", "B", "F", "H"
 std::string windingKindName(WindingKind kind);
+std::string equipmentKindName(EquipmentKind kind);  // "rotating machine", "cable", ...
 
 // The report of one run: title, the run, its particulars, the curve (the report's picture),
 // the results and the run's readings, three to a line; "Page n of m" below each page.

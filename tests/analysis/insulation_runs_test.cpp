@@ -204,20 +204,43 @@ TEST(InsulationRunsTest, ValuesWithoutANumberStayInTheRun) {
   EXPECT_EQ(runs[0].rows, 7u);
   EXPECT_EQ(runs[0].values, 3u);
   EXPECT_EQ(runs[0].durationMs, 70'000);
-  // No row with a number between 10 s and 70 s: R(30 s) and R(1 min) are the 10 s reading.
+  // R(t) is what the row at t shows: an older number never stands in for a blank or an "L".
   EXPECT_EQ(runs[0].r15, 140e6);
-  EXPECT_EQ(runs[0].r30, 140e6);
-  EXPECT_EQ(runs[0].r60, 140e6);
-  EXPECT_EQ(runs[0].dar, 1.0);
-  EXPECT_EQ(runs[0].darBand, ConditionBand::Questionable);
+  EXPECT_EQ(runs[0].r30, std::nullopt);
+  EXPECT_EQ(runs[0].markAt(30).state, MarkState::NoNumber);
+  EXPECT_EQ(runs[0].r60, std::nullopt);
+  EXPECT_EQ(runs[0].markAt(60).state, MarkState::NoNumber);
+  EXPECT_EQ(runs[0].dar, std::nullopt);
+  EXPECT_EQ(runs[0].darBand, std::nullopt);
 
-  // A run whose numbers all come after a mark has no R there.
-  TableBuilder late;
-  late.mohm(t0, "L").mohm(t0 + 16'000, "5").mohm(t0 + 30'000, "6");
-  const auto lateRuns = runsOf(late);
-  ASSERT_EQ(lateRuns.size(), 1u);
-  EXPECT_EQ(lateRuns[0].r15, std::nullopt);
-  EXPECT_EQ(lateRuns[0].r30, 6e6);
+  TableBuilder over;
+  over.mohm(t0, "L").mohm(t0 + 16'000, "5").mohm(t0 + 30'000, "6");
+  const auto overRuns = runsOf(over);
+  ASSERT_EQ(overRuns.size(), 1u);
+  EXPECT_EQ(overRuns[0].r15, std::nullopt);
+  EXPECT_EQ(overRuns[0].markAt(15).state, MarkState::OverRange);
+  EXPECT_EQ(overRuns[0].r30, 6e6);
+  EXPECT_EQ(overRuns[0].markAt(30).ohms, 6e6);
+  EXPECT_EQ(overRuns[0].markAt(60).state, MarkState::RunTooShort);
+}
+
+TEST(InsulationRunsTest, ThePiResultScreenIsNoRun) {
+  const std::int32_t t0 = at(9, 0, 0);
+  TableBuilder b;
+  for (int s = 0; s <= 600; s += 30) b.mohm(t0 + s * 1000, "500");
+  // The meter then shows the PI (3.34) in the last unit, with COMP and GOOD.
+  b.row(t0 + 601'000, "3.34", kMOhm, kIr2500, "COMP:GOOD");
+  b.row(t0 + 602'000, "3.34", kMOhm, kIr2500, "COMP:GOOD");
+  auto runs = runsOf(b);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].lastRow, 20u);
+  // A comparator test of its own is a run.
+  b.row(t0 + 700'000, "200", kMOhm, kIr1000, "COMP:NG")
+      .row(t0 + 701'000, "210", kMOhm, kIr1000, "COMP:NG");
+  runs = runsOf(b);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_EQ(runs[1].mode, "COMP:NG");
+  EXPECT_EQ(runs[1].rows, 2u);
 }
 
 TEST(InsulationRunsTest, TheRunMayEndUpToTwoSecondsBeforeTheMark) {
@@ -266,7 +289,9 @@ TEST(InsulationRunsTest, TheLatestRowAmongEqualTimesCounts) {
   b.mohm(t0 + 30'000, "L").mohm(t0 + 30'001, "170").mohm(t0 + 60'000, "200");
   const auto runs = runsOf(b);
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_EQ(runs[0].r30, 160e6);
+  // The last of the rows at 30 s shows "L".
+  EXPECT_EQ(runs[0].r30, std::nullopt);
+  EXPECT_EQ(runs[0].markAt(30).state, MarkState::OverRange);
   EXPECT_EQ(runs[0].r15, 100e6);
   EXPECT_EQ(runs[0].r60, 200e6);
 }

@@ -81,7 +81,7 @@ const std::string kRun1 =
 const std::string kRun2 =
     "{\"run\":2,\"first_row\":7,\"last_row\":8,\"function\":\"IR:1000V 40G\xCE\xA9\","
     "\"mode\":\"Timed\",\"start\":\"00:01:00.000\",\"duration_s\":13.250,\"rows\":2,"
-    "\"values\":1,\"r15\":5e+09,\"r30\":null,\"r60\":null,\"r600\":null,\"dar\":null,"
+    "\"values\":1,\"r15\":null,\"r30\":null,\"r60\":null,\"r600\":null,\"dar\":null,"
     "\"pi\":null,\"dar_band\":null,\"pi_band\":null,\"r60_40c\":null,\"pi_applicable\":null}";
 const std::string kRun3 =
     "{\"run\":3,\"first_row\":9,\"last_row\":9,\"function\":\"IR:a\\\"b\\\\c\",\"mode\":\"\","
@@ -90,15 +90,35 @@ const std::string kRun3 =
     "\"pi_band\":null,\"r60_40c\":null,\"pi_applicable\":null}";
 
 TEST_F(ReplayAnalysisTest, OneJsonLinePerRunInTableOrder) {
-  const ToolRun r = replay("--analysis --open " + threeRuns().string() + " -");
+  // No capture: only the opened file. Run 2's R(15 s) falls on a blank reading: null, not the
+  // older 5 GΩ; without --temperature whether the PI applies is unknown.
+  const ToolRun r = replay("--analysis --open " + threeRuns().string());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const auto lines = linesOf(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;
-  EXPECT_EQ(lines[0], kRun1 + "\"r60_40c\":null,\"pi_applicable\":true}");
+  EXPECT_EQ(lines[0], kRun1 + "\"r60_40c\":null,\"pi_applicable\":null}");
   EXPECT_EQ(lines[1], kRun2);
   EXPECT_EQ(lines[2], kRun3);
   EXPECT_EQ(r.out.back(), '\n');
+  EXPECT_EQ(replay("--analysis --open " + threeRuns().string() + " -").out, r.out);
+}
+
+TEST_F(ReplayAnalysisTest, AnOverRangeReadingIsNeverStoodInFor) {
+  // 500 V: 2.0 GΩ, then over the 20 GΩ range from 15 s to 10 minutes.
+  const std::string ir500 = "IR:500V 20G" + kOhm;
+  std::vector<std::string> rows = {"1\t10:00:00.000\t2.00\t" + kGOhm + "\t" + ir500 + "\tPI"};
+  for (int s = 15; s <= 600; s += 15)
+    rows.push_back(std::to_string(s) + "\t10:" + (s / 60 < 10 ? "0" : "") + std::to_string(s / 60) +
+                   ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60) + ".000\tL\t" + kGOhm +
+                   "\t" + ir500 + "\tPI");
+  const ToolRun r = replay("--analysis --temperature 20 --open " + dataFile(rows).string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"r15\":null,\"r30\":null,\"r60\":null,\"r600\":null,\"dar\":null,"
+                       "\"pi\":null,\"dar_band\":null,\"pi_band\":null,\"r60_40c\":null,"
+                       "\"pi_applicable\":null}"),
+            std::string::npos)
+      << r.out;
 }
 
 TEST_F(ReplayAnalysisTest, TemperatureCorrectsRAtOneMinuteAndDecidesWhetherPiApplies) {
@@ -196,6 +216,9 @@ TEST_F(ReplayAnalysisTest, RefusalsSayWhyAndPrintNothing) {
       "--analysis --temperature ''",
       "--analysis --temperature ' 20'",
       "--analysis --temperature 1.2.3",
+      "--analysis --temperature 200.5",
+      "--analysis --temperature -50.01",
+      "--analysis --temperature 300",
       "--analysis --temperature",
       "--analysis --run-gap",
   };
@@ -213,9 +236,14 @@ TEST_F(ReplayAnalysisTest, RefusalsSayWhyAndPrintNothing) {
   const ToolRun r = replay("--analysis --panel --out " + out.string() + " -");
   EXPECT_EQ(r.status, 2);
   EXPECT_FALSE(fs::exists(out));
+  // A capture may be left out only when a file is opened.
+  const ToolRun none = replay("--analysis");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("no capture given"), std::string::npos) << none.err;
   // The values it takes.
-  for (const char *args : {"--run-gap 0", "--run-gap 007", "--temperature -5.5", "--temperature 20",
-                           "--temperature .5", "--temperature 0"}) {
+  for (const char *args :
+       {"--run-gap 0", "--run-gap 007", "--temperature -5.5", "--temperature 20",
+        "--temperature .5", "--temperature 0", "--temperature -50", "--temperature 200"}) {
     SCOPED_TRACE(args);
     EXPECT_EQ(replay(std::string("--analysis ") + args + " -").status, 0);
   }

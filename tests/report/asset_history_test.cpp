@@ -47,17 +47,6 @@ Asset machine(std::optional<double> kv, std::optional<ArchiveWinding> winding,
   return a;
 }
 
-TEST(AssetHistory, TestVoltageIsReadFromTheFunction) {
-  const struct {
-    std::string function;
-    std::optional<int> volts;
-  } cases[] = {{"IR:500V 20G" + kOhmUtf8, 500},       {"IR:1000V 40G" + kOhmUtf8, 1000},
-               {"IR:2500 100G" + kOhmUtf8, 2500},     {"IR:5000V 1000G" + kOhmUtf8, 5000},
-               {"DCV  600V", std::nullopt},           {"IR:", std::nullopt},
-               {"IR:V 20G" + kOhmUtf8, std::nullopt}, {"", std::nullopt}};
-  for (const auto &c : cases) EXPECT_EQ(testVoltageOf(c.function), c.volts) << c.function;
-}
-
 TEST(AssetHistory, LinesShowValuesVerdictAndHalvedMark) {
   auto spot = test("2023-05-02", std::nullopt, std::nullopt, "not determined", std::nullopt,
                    "IR:500V 20G" + kOhmUtf8);

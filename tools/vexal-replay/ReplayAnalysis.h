@@ -14,13 +14,9 @@ namespace vexal {
 // --run-gap S: whole seconds, 0 or more, as milliseconds. Gaps beyond a day all keep every
 // step in the run, so larger numbers are held as a day. Nothing for any other text.
 std::optional<std::int64_t> parseRunGap(std::string_view text);
-// --temperature C: an optional "-", digits and at most one "." (20, -5.5, 0.5). Nothing for
-// any other text or a number beyond the range of a double.
+// --temperature C: an optional "-", digits and at most one "." (20, -5.5, 0.5), from -50 to
+// 200. Nothing for any other text or number.
 std::optional<double> parseTemperature(std::string_view text);
-
-// One run as a JSON object on one line (no line break at the end). `temperatureC` is the
-// winding temperature for r60_40c and pi_applicable.
-std::string runJson(const InsulationRun &run, std::optional<double> temperatureC);
 
 // Writes the line of every run of `table` on standard output; false, after saying why on
 // stderr, when a write fails.

@@ -3,7 +3,7 @@
 //
 //   vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]
 //                [--open FILE]... [--out FILE] [--report FILE] [--panel]
-//                [--analysis [--run-gap S] [--temperature C]] [--] CAPTURE
+//                [--analysis [--run-gap S] [--temperature C]] [--] [CAPTURE]
 
 #include <unistd.h>
 
@@ -36,14 +36,15 @@ using namespace vexal;
 const char kUsage[] =
     "usage: vexal-replay [--decimal SEP] [--no-repeat] [--sampling N] [--limit N]\n"
     "                    [--open FILE]... [--out FILE] [--report FILE] [--panel]\n"
-    "                    [--analysis [--run-gap S] [--temperature C]] [--] CAPTURE\n"
+    "                    [--analysis [--run-gap S] [--temperature C]] [--] [CAPTURE]\n"
     "CAPTURE is a capture file ('-' for standard input): lines 'R hh  hh hh ...' (one\n"
-    "input report), 'W ms' (time passes), blank lines and '#' comments.\n"
+    "input report), 'W ms' (time passes), blank lines and '#' comments. It may be left\n"
+    "out when --open gives a file: then no frame is replayed.\n"
     "--out - writes the table to standard output; '--' ends the options.\n"
     "--report FILE writes the data report of the table: .pdf, .html, .txt or .csv.\n"
     "--analysis prints one JSON line per insulation run of the table instead of the table;\n"
     "--run-gap S (whole seconds, default 60) and --temperature C (winding temperature in\n"
-    "degrees Celsius) go with it.\n";
+    "degrees Celsius, -50 to 200) go with it.\n";
 
 struct Options {
   RecordingOptions recording;
@@ -54,7 +55,7 @@ struct Options {
   bool analysis = false;
   std::optional<std::int64_t> runGapMs;
   std::optional<double> temperatureC;
-  std::string capture;
+  std::optional<std::string> capture;  // none: only the --open files
 };
 
 // The wall clock as the replay sees it: virtual milliseconds from 00:00:00.000.
@@ -131,7 +132,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       } else if (arg == "--temperature") {
         if (!(o.temperatureC = parseTemperature(v))) {
           std::cerr << "vexal-replay: --temperature '" << echoInput(v)
-                    << "' is not a decimal number\n";
+                    << "' is not a decimal number from -50 to 200\n";
           return std::nullopt;
         }
       } else {
@@ -153,7 +154,7 @@ std::optional<Options> parseOptions(int argc, char **argv) {
       haveCapture = true;
     }
   }
-  if (!haveCapture) {
+  if (!haveCapture && o.opens.empty()) {
     std::cerr << "vexal-replay: no capture given\n";
     return std::nullopt;
   }
@@ -251,10 +252,9 @@ int replayMain(int argc, char **argv) {
     std::cerr << kUsage;
     return kExitUsage;
   }
-  const std::string &captureName = options->capture;
-  FileDescriptor capture(openCapture(captureName));
-  if (capture.get() < 0) {
-    std::cerr << "vexal-replay: cannot open capture '" << echoInput(captureName, 200)
+  FileDescriptor capture(options->capture ? openCapture(*options->capture) : -1);
+  if (options->capture && capture.get() < 0) {
+    std::cerr << "vexal-replay: cannot open capture '" << echoInput(*options->capture, 200)
               << "': " << std::strerror(errno) << "\n";
     return kExitFailed;
   }
@@ -268,14 +268,16 @@ int replayMain(int argc, char **argv) {
   for (const std::string &path : options->opens)
     if (!openDataFile(path, session.cds1)) return kExitFailed;
 
-  LineInput in(capture.get());
-  Replay replay(session, clock, options->panel);
-  if (!replay.run(in)) return kExitUsage;
-  if (in.error() != 0) {
-    std::fflush(stdout);
-    std::cerr << "vexal-replay: cannot read capture '" << echoInput(captureName, 200)
-              << "': " << std::strerror(in.error()) << "\n";
-    return kExitFailed;
+  if (options->capture) {
+    LineInput in(capture.get());
+    Replay replay(session, clock, options->panel);
+    if (!replay.run(in)) return kExitUsage;
+    if (in.error() != 0) {
+      std::fflush(stdout);
+      std::cerr << "vexal-replay: cannot read capture '" << echoInput(*options->capture, 200)
+                << "': " << std::strerror(in.error()) << "\n";
+      return kExitFailed;
+    }
   }
 
   bool saved = true;

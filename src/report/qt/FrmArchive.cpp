@@ -84,12 +84,12 @@ std::vector<OverlayCurve> readCurves(Archive &archive, const std::vector<TestSum
     const auto runs = findInsulationRuns(table);
     if (runs.empty()) continue;
     // The date names a curve; the test voltage too where the tests differ in it.
-    const auto volts = testVoltageOf(test.function);
+    const auto volts = functionTestVolts(test.function);
     const bool oneVoltage = std::all_of(tests.begin(), tests.end(), [&](const TestSummary &t) {
-      return testVoltageOf(t.function) == volts;
+      return functionTestVolts(t.function) == volts;
     });
     curves.push_back({utf8(test.particulars.date) +
-                          (volts && !oneVoltage ? QStringLiteral(" %1 V").arg(*volts) : QString()),
+                          (volts && !oneVoltage ? QStringLiteral(" %1 V").arg(*volts, 0, 'f', 0) : QString()),
                       runCurve(table, runs.front())});
   }
   return curves;

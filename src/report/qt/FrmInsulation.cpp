@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <span>
 
 #include "common/Cp936.h"
 #include "record/ReadingQuantity.h"
@@ -52,8 +53,8 @@ QString cp936(const std::optional<std::string> &text) {
   return text ? utf8(cp936ToUtf8(*text)) : QString();
 }
 
-QString ratioText(const std::optional<double> &ratio) {
-  return ratio ? QString::number(*ratio, 'f', 2) : QString();
+QString ratioText(const std::optional<double> &ratio, std::span<const double> limits) {
+  return ratio ? utf8(formatRatio(*ratio, limits)) : QString();
 }
 
 // A number as typed: blanks around it, "." or "," as the decimal separator.
@@ -63,15 +64,61 @@ std::optional<double> typedNumber(const QLineEdit *box) {
   return readingNumber(text.toStdString());
 }
 
-// A number box shows in red when it holds something that is not a number.
-void markNumberBox(QLineEdit *box) {
-  const bool bad = !box->text().trimmed().isEmpty() && !typedNumber(box);
-  box->setStyleSheet(bad ? QStringLiteral("background: #ffd0d0") : QString());
-  box->setToolTip(bad ? QStringLiteral("Not a number: this value is left out") : QString());
+// Why the number in `box` is left out, or nothing when it is used (or the box is empty).
+std::optional<std::string> numberProblem(const QLineEdit *box, Particular which) {
+  if (box->text().trimmed().isEmpty()) return std::nullopt;
+  const auto number = typedNumber(box);
+  if (!number) return std::string("Not a number: this value is left out");
+  return particularProblem(which, *number);
 }
 
-const QStringList kRunColumns = {"Run",      "Start",    "Function", "Mode",
-                                 "Duration", "R(1 min)", "DAR",      "PI"};
+// The number of `box` when it is used.
+std::optional<double> usedNumber(const QLineEdit *box, Particular which) {
+  return numberProblem(box, which) ? std::nullopt : typedNumber(box);
+}
+
+// A number box shows in red, with the reason in its tool tip, when its value is left out.
+void markNumberBox(QLineEdit *box, Particular which) {
+  const auto problem = numberProblem(box, which);
+  box->setStyleSheet(problem ? QStringLiteral("background: #ffd0d0") : QString());
+  box->setToolTip(problem ? utf8(*problem) : QString());
+}
+
+const QStringList kRunColumns = {"Run",      "Start", "Function", "Mode", "Duration",
+                                 "R(1 min)", "DAR",   "PI",       "Note"};
+
+constexpr InsulationClass kClasses[] = {InsulationClass::A, InsulationClass::B, InsulationClass::F,
+                                        InsulationClass::H};
+constexpr WindingKind kWindings[] = {WindingKind::FormWound, WindingKind::RandomOrLowVolt,
+                                     WindingKind::OlderOrField, WindingKind::DcArmature};
+constexpr EquipmentKind kEquipment[] = {EquipmentKind::RotatingMachine, EquipmentKind::Cable,
+                                        EquipmentKind::Transformer, EquipmentKind::Other};
+
+// The combo box's entry for `value` among `all`, after the blank entry when there is one.
+template <class T, std::size_t N>
+int comboIndex(const std::optional<T> &value, const T (&all)[N], int blank) {
+  if (!value) return 0;
+  for (std::size_t i = 0; i < N; ++i)
+    if (all[i] == *value) return static_cast<int>(i) + blank;
+  return 0;
+}
+
+template <class T, std::size_t N>
+std::optional<T> comboValue(const QComboBox *box, const T (&all)[N], int blank) {
+  const int i = box->currentIndex() - blank;
+  if (i < 0 || i >= static_cast<int>(N)) return std::nullopt;
+  return all[i];
+}
+
+// R(1 min) in the run list: the reading, "over range", or nothing.
+QString r60Text(const InsulationRun &run) {
+  if (run.r60) return utf8(formatOhms(*run.r60));
+  return run.markAt(60).state == MarkState::OverRange ? QStringLiteral("over range") : QString();
+}
+
+QString numberText(const std::optional<double> &value) {
+  return value ? QString::number(*value) : QString();
+}
 
 }  // namespace
 
@@ -89,7 +136,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   RunList->setEditTriggers(QAbstractItemView::NoEditTriggers);
   RunList->verticalHeader()->hide();
   RunList->horizontalHeader()->setStretchLastSection(true);
-  RunList->setMinimumHeight(120);
+  RunList->verticalHeader()->setDefaultSectionSize(RunList->fontMetrics().height() + 6);
+  RunList->setMinimumHeight(140);
   NoRuns = new QLabel(
       QStringLiteral("No insulation run in the table yet: record an insulation test (IR) or "
                      "open a data file that holds one."),
@@ -162,18 +210,23 @@ QWidget *TFrmInsulation::createParticulars() {
   AmbientTemperature = line(QStringLiteral("AmbientTemperature"));
   Humidity = line(QStringLiteral("Humidity"));
   RatedVoltage = line(QStringLiteral("RatedVoltage"));
+  EquipmentKindBox = new QComboBox(this);
+  EquipmentKindBox->setObjectName(QStringLiteral("EquipmentKind"));
+  for (EquipmentKind kind : kEquipment) EquipmentKindBox->addItem(utf8(equipmentKindName(kind)));
+  EquipmentKindBox->setToolTip(
+      QStringLiteral("The IEEE 43 checks cover rotating machines; other equipment is shown, "
+                     "not judged"));
+  // The blank entries: not chosen yet, so the checks that need them are not determined.
   InsulationClassBox = new QComboBox(this);
-  InsulationClassBox->addItems(
-      {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("F"), QStringLiteral("H")});
-  InsulationClassBox->setCurrentIndex(1);
+  InsulationClassBox->addItem(QString());
+  for (InsulationClass c : kClasses) InsulationClassBox->addItem(utf8(insulationClassName(c)));
   WindingKindBox = new QComboBox(this);
-  for (WindingKind kind :
-       {WindingKind::OlderOrField, WindingKind::FormWound, WindingKind::RandomOrLowVolt})
-    WindingKindBox->addItem(utf8(windingKindName(kind)), static_cast<int>(kind));
-  WindingKindBox->setCurrentIndex(1);
+  WindingKindBox->addItem(QString());
+  for (WindingKind kind : kWindings) WindingKindBox->addItem(utf8(windingKindName(kind)));
 
   auto *left = new QFormLayout;
   left->addRow(QStringLiteral("Equipment / asset"), Equipment);
+  left->addRow(QStringLiteral("Equipment kind"), EquipmentKindBox);
   left->addRow(QStringLiteral("Location"), Location);
   left->addRow(QStringLiteral("Operator"), OperatorName);
   left->addRow(QStringLiteral("Insulation class"), InsulationClassBox);
@@ -191,13 +244,20 @@ QWidget *TFrmInsulation::createParticulars() {
   winding->addRow(QStringLiteral("Winding"), WindingKindBox);
   all->addLayout(winding);
 
-  for (QLineEdit *number : {WindingTemperature, AmbientTemperature, Humidity, RatedVoltage})
-    connect(number, &QLineEdit::textChanged, this, [this, number] {
-      markNumberBox(number);
-      showResults();
+  const std::pair<QLineEdit *, Particular> numbers[] = {
+      {WindingTemperature, Particular::WindingTemperature},
+      {AmbientTemperature, Particular::AmbientTemperature},
+      {Humidity, Particular::Humidity},
+      {RatedVoltage, Particular::RatedVoltage}};
+  for (auto [box, which] : numbers)
+    connect(box, &QLineEdit::textChanged, this, [this, box, which] {
+      markNumberBox(box, which);
+      particularsEdited();
     });
-  connect(InsulationClassBox, &QComboBox::currentIndexChanged, this, &TFrmInsulation::showResults);
-  connect(WindingKindBox, &QComboBox::currentIndexChanged, this, &TFrmInsulation::showResults);
+  for (QLineEdit *text : {Equipment, Location, OperatorName})
+    connect(text, &QLineEdit::textChanged, this, &TFrmInsulation::particularsEdited);
+  for (QComboBox *choice : {EquipmentKindBox, InsulationClassBox, WindingKindBox})
+    connect(choice, &QComboBox::currentIndexChanged, this, &TFrmInsulation::particularsEdited);
   return box;
 }
 
@@ -213,38 +273,77 @@ TestParticulars TFrmInsulation::particulars() const {
   p.equipment = Equipment->text().toStdString();
   p.location = Location->text().toStdString();
   p.operatorName = OperatorName->text().toStdString();
-  p.windingTemperatureC = typedNumber(WindingTemperature);
-  p.ambientTemperatureC = typedNumber(AmbientTemperature);
-  p.humidityPercent = typedNumber(Humidity);
-  p.ratedKv = typedNumber(RatedVoltage);
-  static constexpr InsulationClass kClasses[] = {InsulationClass::A, InsulationClass::B,
-                                                 InsulationClass::F, InsulationClass::H};
-  p.insulationClass = kClasses[std::clamp(InsulationClassBox->currentIndex(), 0, 3)];
-  p.windingKind = static_cast<WindingKind>(WindingKindBox->currentData().toInt());
+  p.windingTemperatureC = usedNumber(WindingTemperature, Particular::WindingTemperature);
+  p.ambientTemperatureC = usedNumber(AmbientTemperature, Particular::AmbientTemperature);
+  p.humidityPercent = usedNumber(Humidity, Particular::Humidity);
+  p.ratedKv = usedNumber(RatedVoltage, Particular::RatedVoltage);
+  p.equipmentKind =
+      comboValue(EquipmentKindBox, kEquipment, 0).value_or(EquipmentKind::RotatingMachine);
+  p.insulationClass = comboValue(InsulationClassBox, kClasses, 1);
+  p.windingKind = comboValue(WindingKindBox, kWindings, 1);
   return p;
+}
+
+// The boxes as `p` says, typed values shown as they were typed.
+void TFrmInsulation::showParticulars(const TypedParticulars &p) {
+  loading_ = true;
+  Equipment->setText(p.texts[0]);
+  Location->setText(p.texts[1]);
+  OperatorName->setText(p.texts[2]);
+  WindingTemperature->setText(p.texts[3]);
+  AmbientTemperature->setText(p.texts[4]);
+  Humidity->setText(p.texts[5]);
+  RatedVoltage->setText(p.texts[6]);
+  EquipmentKindBox->setCurrentIndex(p.equipmentKind);
+  InsulationClassBox->setCurrentIndex(p.insulationClass);
+  WindingKindBox->setCurrentIndex(p.windingKind);
+  loading_ = false;
+}
+
+TFrmInsulation::TypedParticulars TFrmInsulation::typedParticulars() const {
+  TypedParticulars p;
+  const QLineEdit *boxes[] = {Equipment,          Location, OperatorName, WindingTemperature,
+                              AmbientTemperature, Humidity, RatedVoltage};
+  for (std::size_t i = 0; i < std::size(boxes); ++i) p.texts[i] = boxes[i]->text();
+  p.equipmentKind = EquipmentKindBox->currentIndex();
+  p.insulationClass = InsulationClassBox->currentIndex();
+  p.windingKind = WindingKindBox->currentIndex();
+  return p;
+}
+
+// Particulars belong to the run they were typed for.
+void TFrmInsulation::particularsEdited() {
+  if (loading_) return;
+  if (shownRun_) typed_[*shownRun_] = typedParticulars();
+  showResults();
+}
+
+void TFrmInsulation::setParticulars(const TestParticulars &p) {
+  TypedParticulars typed;
+  typed.texts = {utf8(p.equipment),
+                 utf8(p.location),
+                 utf8(p.operatorName),
+                 numberText(p.windingTemperatureC),
+                 numberText(p.ambientTemperatureC),
+                 numberText(p.humidityPercent),
+                 numberText(p.ratedKv)};
+  typed.equipmentKind = comboIndex(std::optional(p.equipmentKind), kEquipment, 0);
+  typed.insulationClass = comboIndex(p.insulationClass, kClasses, 1);
+  typed.windingKind = comboIndex(p.windingKind, kWindings, 1);
+  showParticulars(typed);
+  particularsEdited();
 }
 
 void TFrmInsulation::showStoredTest(const TestParticulars &p, const QString &title) {
   readOnly_ = true;
   setWindowTitle(title);
-  auto number = [](const std::optional<double> &value) {
-    return value ? QString::number(*value) : QString();
-  };
-  Equipment->setText(utf8(p.equipment));
-  Location->setText(utf8(p.location));
-  OperatorName->setText(utf8(p.operatorName));
-  WindingTemperature->setText(number(p.windingTemperatureC));
-  AmbientTemperature->setText(number(p.ambientTemperatureC));
-  Humidity->setText(number(p.humidityPercent));
-  RatedVoltage->setText(number(p.ratedKv));
-  InsulationClassBox->setCurrentIndex(static_cast<int>(p.insulationClass));
-  WindingKindBox->setCurrentIndex(WindingKindBox->findData(static_cast<int>(p.windingKind)));
+  showRuns();
+  setParticulars(p);
   for (QLineEdit *box : findChildren<QLineEdit *>()) box->setReadOnly(true);
-  InsulationClassBox->setEnabled(false);
-  WindingKindBox->setEnabled(false);
+  for (QComboBox *box : {EquipmentKindBox, InsulationClassBox, WindingKindBox})
+    box->setEnabled(false);
   SaveToArchiveButton->hide();
   ArchiveButton->hide();
-  showRuns();
 }
 
 // --- The runs ------------------------------------------------------------------------------
@@ -272,17 +371,28 @@ void TFrmInsulation::tableReset() {
 
 void TFrmInsulation::refresh() {
   const auto before = selectedRun();
-  const bool followLast = !before || *before + 1 == runs_.size();
-  const int selectedNumber = before ? runs_[*before].number : 0;
+  std::optional<RunKey> kept;
+  if (before && userChose_) kept = RunKey{runs_[*before].firstRow, runs_[*before].startMs};
+  // Delete Data or a file opened in the table's place: other tests, none of the particulars.
+  if (table_.generation() != generation_) {
+    generation_ = table_.generation();
+    typed_.clear();
+    shownRun_.reset();
+    kept.reset();
+    userChose_ = false;
+    showParticulars(TypedParticulars{});
+  }
   runs_ = findInsulationRuns(table_);
   fillRunList();
   if (runs_.empty()) {
     showSelectedRun();
     return;
   }
-  // The latest run stays selected as runs come; an earlier one chosen by the user stays.
-  const bool keep = !followLast && selectedNumber <= static_cast<int>(runs_.size());
-  selectRun(keep ? static_cast<std::size_t>(selectedNumber - 1) : runs_.size() - 1);
+  // A run the user chose stays; otherwise the one worth reading.
+  std::size_t index = runToOpen(runs_);
+  for (std::size_t i = 0; kept && i < runs_.size(); ++i)
+    if (RunKey{runs_[i].firstRow, runs_[i].startMs} == *kept) index = i;
+  pickRun(index);
 }
 
 void TFrmInsulation::fillRunList() {
@@ -290,17 +400,25 @@ void TFrmInsulation::fillRunList() {
   RunList->setRowCount(static_cast<int>(runs_.size()));
   for (std::size_t i = 0; i < runs_.size(); ++i) {
     const InsulationRun &run = runs_[i];
+    const QString tooShort = utf8(runTooShortReason(run));
     const QStringList cells = {QString::number(run.number),
                                utf8(formatTimeWithMilliseconds(run.startMs)),
                                cp936(run.function),
                                cp936(run.mode),
                                utf8(formatElapsed(run.durationMs)),
-                               run.r60 ? utf8(formatOhms(*run.r60)) : QString(),
-                               ratioText(run.dar),
-                               ratioText(run.pi)};
+                               r60Text(run),
+                               ratioText(run.dar, kDarLimits),
+                               ratioText(run.pi, kPiLimits),
+                               tooShort};
     for (int c = 0; c < cells.size(); ++c) {
       auto *item = new QTableWidgetItem(cells[c]);
-      item->setTextAlignment(Qt::AlignCenter);
+      item->setTextAlignment(c + 1 == cells.size() ? Qt::AlignLeft | Qt::AlignVCenter
+                                                   : Qt::AlignCenter);
+      // Too short to judge: listed, greyed, with the reason.
+      if (!tooShort.isEmpty()) {
+        item->setForeground(QColor(Qt::gray));
+        item->setToolTip(tooShort);
+      }
       RunList->setItem(static_cast<int>(i), c, item);
     }
   }
@@ -319,12 +437,27 @@ std::optional<std::size_t> TFrmInsulation::selectedRun() const {
 
 void TFrmInsulation::selectRun(std::size_t index) {
   if (index >= runs_.size()) return;
+  userChose_ = true;
+  pickRun(index);
+}
+
+void TFrmInsulation::pickRun(std::size_t index) {
+  selecting_ = true;
   RunList->selectRow(static_cast<int>(index));
+  selecting_ = false;
   showSelectedRun();
 }
 
 void TFrmInsulation::showSelectedRun() {
+  if (!selecting_) userChose_ = true;
   const auto index = selectedRun();
+  std::optional<RunKey> key;
+  if (index) key = RunKey{runs_[*index].firstRow, runs_[*index].startMs};
+  if (key != shownRun_) {
+    shownRun_ = key;
+    const auto typed = key ? typed_.find(*key) : typed_.end();
+    showParticulars(typed != typed_.end() ? typed->second : TypedParticulars{});
+  }
   if (!index) {
     Curve->setRun(InsulationRun{}, {});
   } else {

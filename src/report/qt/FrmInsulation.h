@@ -2,9 +2,13 @@
 // The "Insulation Test" window: the insulation runs of the reading table, the selected run's
 // resistance-time curve and results, the test's particulars as the user types them, and the
 // insulation test report of the run. Not modal; it follows the table while it is open. The
-// particulars are test data: they live as long as the window and are never stored.
+// particulars are test data of the run they were typed for: each run keeps its own while the
+// table holds it, and none survive Delete Data or opening a file in its place.
 
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -39,11 +43,14 @@ class TFrmInsulation : public QWidget, private TableObserver {
   // The runs as the table holds them now, the latest selected when none was.
   void refresh();
   const std::vector<InsulationRun> &runs() const { return runs_; }
-  // The run selected in the list (an index into runs()).
+  // The run selected in the list (an index into runs()); selectRun() as the user's choice.
   std::optional<std::size_t> selectedRun() const;
   void selectRun(std::size_t index);
-  // The particulars as typed; a number box that holds no number counts as empty.
+  // The particulars of the selected run as typed; a number box whose value is left out (no
+  // number, or out of its range) counts as empty.
   TestParticulars particulars() const;
+  // Fills the boxes for the selected run.
+  void setParticulars(const TestParticulars &p);
   // The results shown for the selected run.
   const std::vector<ResultLine> &shownResults() const { return results_; }
 
@@ -53,7 +60,7 @@ class TFrmInsulation : public QWidget, private TableObserver {
   QLabel *NoRuns;
   QLineEdit *Equipment, *Location, *OperatorName;
   QLineEdit *WindingTemperature, *AmbientTemperature, *Humidity, *RatedVoltage;
-  QComboBox *InsulationClassBox, *WindingKindBox;
+  QComboBox *EquipmentKindBox, *InsulationClassBox, *WindingKindBox;
   QPushButton *ReportButton, *CloseButton;
   QPushButton *SaveToArchiveButton, *ArchiveButton;
 
@@ -78,11 +85,23 @@ class TFrmInsulation : public QWidget, private TableObserver {
   void rowsAppended(std::size_t first, std::size_t count) override;
   void tableReset() override;
 
+  // The boxes' contents as typed (texts of the seven line edits, the three choices).
+  struct TypedParticulars {
+    std::array<QString, 7> texts;
+    int equipmentKind = 0, insulationClass = 0, windingKind = 0;
+  };
+  // A run as long as the table holds it: its first row and its start.
+  using RunKey = std::pair<std::size_t, std::int32_t>;
+
   QWidget *createParticulars();
   QWidget *createResults();
   void fillRunList();
+  void pickRun(std::size_t index);  // selects without it counting as the user's choice
   void showSelectedRun();
   void showResults();
+  void showParticulars(const TypedParticulars &p);
+  TypedParticulars typedParticulars() const;
+  void particularsEdited();
 
   ReadingTable &table_;
   std::unique_ptr<ReportPreviewer> previewer_;
@@ -92,6 +111,12 @@ class TFrmInsulation : public QWidget, private TableObserver {
   QTimer *refreshSoon_;
   bool placed_ = false;
   bool readOnly_ = false;
+  std::map<RunKey, TypedParticulars> typed_;
+  std::optional<RunKey> shownRun_;  // the run whose particulars the boxes hold
+  std::uint64_t generation_ = 0;    // the table's, when the runs were found
+  bool loading_ = false;            // the boxes are being filled, not typed in
+  bool selecting_ = false;          // the window, not the user, is selecting a run
+  bool userChose_ = false;          // the user picked the selected run
 };
 
 }  // namespace vexal

@@ -204,12 +204,14 @@ std::optional<Asset> TSaveToArchive::typedAsset() {
 void TSaveToArchive::fillParticulars() {
   const auto a = typedAsset();
   if (!a) return;
-  window_.Equipment->setText(utf8(assetHeading(*a)));
-  window_.Location->setText(utf8(a->location));
-  window_.RatedVoltage->setText(numberText(a->ratedKv));
-  window_.InsulationClassBox->setCurrentIndex(indexOf(kClasses, *a->insulationClass));
-  window_.WindingKindBox->setCurrentIndex(
-      window_.WindingKindBox->findData(static_cast<int>(windingKindOf(*a->winding))));
+  TestParticulars p = window_.particulars();
+  p.equipment = assetHeading(*a);
+  p.location = a->location;
+  p.ratedKv = a->ratedKv;
+  p.equipmentKind = equipmentKindOf(a->kind);
+  p.insulationClass = insulationClassOf(*a->insulationClass);
+  p.windingKind = windingKindOf(*a->winding);
+  window_.setParticulars(p);
 }
 
 void TSaveToArchive::updateSaveButton() {

@@ -96,8 +96,9 @@ TEST_F(FrmInsulationTest, ListsTheRunWithItsFigures) {
   EXPECT_EQ(cell(0, 3), "PI");
   EXPECT_EQ(cell(0, 4), "10:00.0");
   EXPECT_EQ(cell(0, 5), "1.38 G\u03A9");
-  EXPECT_EQ(cell(0, 6), "1.39");
-  EXPECT_EQ(cell(0, 7), "6.09");
+  EXPECT_EQ(cell(0, 6), "1.394");
+  EXPECT_EQ(cell(0, 7), "6.087");
+  EXPECT_EQ(cell(0, 8), "");
   EXPECT_FALSE(window->NoRuns->isVisible());
   EXPECT_EQ(window->selectedRun(), 0u);
 }
@@ -108,31 +109,108 @@ TEST_F(FrmInsulationTest, ResultsCarryTheirBandsAndFollowTheParticulars) {
   EXPECT_EQ(result("DAR = R(1 min) / R(30 s)").judgement, "questionable");
   EXPECT_EQ(result("DAR = R(1 min) / R(30 s)").tone, ResultTone::Warning);
   EXPECT_EQ(result("PI = R(10 min) / R(1 min)").judgement, "excellent");
-  EXPECT_EQ(result("Overall").judgement, "not determined");
+  EXPECT_EQ(result("Overall").judgement, "not determined \u2014 enter the winding temperature");
 
   // 20 °C: resistance halves twice up to 40 °C, 1.38 GΩ → 345 MΩ; 6.6 kV form-wound: at
   // least 100 MΩ; class B: PI at least 2.0.
   QTest::keyClicks(window->WindingTemperature, "20");
   QTest::keyClicks(window->RatedVoltage, "6,6");
   EXPECT_EQ(result("R(1 min) at 40 \u00B0C").value, "345 M\u03A9");
+  EXPECT_EQ(result("Minimum insulation resistance").judgement,
+            "not determined \u2014 choose the winding");
+  window->WindingKindBox->setCurrentText("form-wound coils");
+  window->InsulationClassBox->setCurrentText("B");
   EXPECT_EQ(result("Minimum insulation resistance").judgement, "pass");
   EXPECT_EQ(result("Minimum PI (class B)").judgement, "pass");
   EXPECT_EQ(result("Suggested DC test voltage").value, "2500\u20135000 V");
   EXPECT_EQ(result("Overall").judgement, "pass");
   EXPECT_EQ(result("Overall").tone, ResultTone::Good);
 
-  // Older windings at 400 kV would need 401 MΩ: the check and the verdict fail.
-  window->WindingKindBox->setCurrentIndex(0);
-  window->RatedVoltage->setText("400");
+  // At 0 °C the same reading is 86 MΩ at 40 °C: the check and the verdict fail.
+  window->WindingTemperature->setText("0");
   EXPECT_EQ(result("Minimum insulation resistance").judgement, "fail");
-  EXPECT_EQ(result("Overall").judgement, "fail");
+  EXPECT_EQ(result("Overall").judgement, "fail \u2014 insulation resistance below the minimum");
   EXPECT_EQ(result("Overall").tone, ResultTone::Bad);
 
-  // Not a number: the box shows it and the value is left out, nothing else breaks.
-  window->WindingTemperature->setText("warm");
-  EXPECT_FALSE(window->particulars().windingTemperatureC);
-  EXPECT_FALSE(window->WindingTemperature->styleSheet().isEmpty());
-  EXPECT_EQ(result("R(1 min) at 40 \u00B0C").judgement, "needs the winding temperature");
+  // Not a number, or out of range: the box shows why and the value is left out.
+  const struct {
+    QLineEdit *box;
+    const char *typed;
+    const char *why;
+  } refused[] = {
+      {window->WindingTemperature, "warm", "Not a number"},
+      {window->WindingTemperature, "-300", "Winding temperature -50 \u2026 200 \u00B0C"},
+      {window->Humidity, "-300", "Humidity 0 \u2026 100 %"},
+      {window->RatedVoltage, "6600", "in kV, e.g. 6.6"},
+  };
+  for (const auto &r : refused) {
+    r.box->setText(QString::fromUtf8(r.typed));
+    EXPECT_FALSE(r.box->styleSheet().isEmpty()) << r.typed;
+    EXPECT_TRUE(r.box->toolTip().contains(QString::fromUtf8(r.why)))
+        << r.box->toolTip().toStdString();
+  }
+  const TestParticulars p = window->particulars();
+  EXPECT_FALSE(p.windingTemperatureC || p.humidityPercent || p.ratedKv);
+  EXPECT_EQ(result("R(1 min) at 40 \u00B0C").judgement, "enter the winding temperature");
+  EXPECT_EQ(result("Overall").judgement, "not determined \u2014 enter the winding temperature");
+}
+
+TEST_F(FrmInsulationTest, ParticularsBelongToTheirRunAndLeaveWithTheTable) {
+  addPiRun(table, at(11, 0, 0), 700);
+  window->refresh();
+  ASSERT_EQ(window->RunList->rowCount(), 2);
+  window->selectRun(0);
+  window->Equipment->setText("Motor M3");
+  window->WindingTemperature->setText("20");
+  window->selectRun(1);
+  EXPECT_EQ(window->Equipment->text(), "");
+  EXPECT_EQ(window->particulars().windingTemperatureC, std::nullopt);
+  window->selectRun(0);
+  EXPECT_EQ(window->Equipment->text(), "Motor M3");
+  EXPECT_EQ(window->particulars().windingTemperatureC, 20.0);
+
+  // Particulars handed in (from an asset's record) come back as they went in.
+  TestParticulars given;
+  given.equipment = "Transformer T1";
+  given.equipmentKind = EquipmentKind::Transformer;
+  given.insulationClass = InsulationClass::H;
+  given.windingKind = WindingKind::DcArmature;
+  given.ratedKv = 0.4;
+  window->selectRun(1);
+  window->setParticulars(given);
+  const TestParticulars back = window->particulars();
+  EXPECT_EQ(back.equipment, given.equipment);
+  EXPECT_EQ(back.equipmentKind, given.equipmentKind);
+  EXPECT_EQ(back.insulationClass, given.insulationClass);
+  EXPECT_EQ(back.windingKind, given.windingKind);
+  EXPECT_EQ(back.ratedKv, given.ratedKv);
+  EXPECT_EQ(back.windingTemperatureC, std::nullopt);
+
+  // Delete Data, then the next machine's test: nothing of Motor M3 remains.
+  table.clear();
+  QTRY_COMPARE(window->RunList->rowCount(), 0);
+  EXPECT_EQ(window->Equipment->text(), "");
+  addPiRun(table, at(12, 0, 0), 1);
+  QTRY_COMPARE(window->RunList->rowCount(), 1);
+  EXPECT_EQ(window->Equipment->text(), "");
+  EXPECT_EQ(window->WindingTemperature->text(), "");
+}
+
+TEST(FrmInsulationRunsTest, OpensOnAJudgeableRunAndGreysTheShortOnes) {
+  ReadingTable table;
+  addPiRun(table, at(10, 0, 0), 1);
+  // The meter's PI result screen, then a 20 s spot reading.
+  table.appendRow(makeRow(602, at(10, 10, 1), "6.09", kGOhm, kFunction, "COMP:GOOD"));
+  for (int s = 0; s <= 20; ++s)
+    table.appendRow(makeRow(603 + s, at(10, 20, s), "5.00", kGOhm, kFunction, "Timed"));
+  TFrmInsulation window(table, std::make_unique<RecordingPreviewer>());
+  window.showRuns();
+  ASSERT_EQ(window.RunList->rowCount(), 2);  // the result screen is no run
+  EXPECT_EQ(window.selectedRun(), 0u);
+  const QTableWidgetItem *note = window.RunList->item(1, 8);
+  EXPECT_EQ(note->text(), "run ended at 0:20 \u2014 R(1 min) needs 58 s or more");
+  EXPECT_EQ(note->foreground().color(), QColor(Qt::gray));
+  EXPECT_EQ(window.RunList->item(1, 0)->toolTip(), note->text());
 }
 
 TEST_F(FrmInsulationTest, TheCurveHasItsMarksAndATimeAxisOfChoice) {
@@ -179,8 +257,14 @@ TEST_F(FrmInsulationTest, ReportPagesForTheEye) {
   ASSERT_EQ(runs.size(), 1u);
   TestParticulars particulars;
   particulars.equipment = "Motor M-3";
+  particulars.location = "Pump house, bay 4";
+  particulars.operatorName = "A. Tester";
+  particulars.ambientTemperatureC = 18;
+  particulars.humidityPercent = 55;
   particulars.windingTemperatureC = 20;
   particulars.ratedKv = 6.6;
+  particulars.insulationClass = InsulationClass::B;
+  particulars.windingKind = WindingKind::FormWound;
   const ReportDocument doc = openInsulationReport(table, runs[0], particulars, "09/12/2026");
   const QImage curve = window->Curve->picture(QSize(950, 390));
   // The first page names the run, the particulars and the verdicts.
