@@ -127,10 +127,6 @@ std::string changeText(const std::optional<double> &v) {
   return text;
 }
 
-bool sameNumber(const std::optional<double> &a, const std::optional<double> &b) {
-  if (!a || !b) return !a && !b;
-  return *a == *b || (std::isnan(*a) && std::isnan(*b));
-}
 
 // What is wrong with a stored test: its readings missing or damaged, or its stored results
 // not those its readings give.
@@ -210,7 +206,7 @@ void Archive::editAsset(const std::string &tag, const AssetChange &change) {
   if (change.insulationClass) now.insulationClass = change.insulationClass;
   if (change.winding) now.winding = change.winding;
   if (change.notes) now.notes = *change.notes;
-  if (now == old && sameNumber(now.ratedKv, old.ratedKv)) {
+  if (now == old) {
     transaction.commit();
     return;
   }
@@ -291,6 +287,19 @@ std::vector<AssetChangeRecord> Archive::assetChanges(const std::string &tag) {
 }
 
 StoreOutcome Archive::storeTest(const NewTest &test) {
+  return storeTests({test}).at(0);
+}
+
+std::vector<StoreOutcome> Archive::storeTests(const std::vector<NewTest> &tests) {
+  WriteTransaction transaction(*engine_);
+  std::vector<StoreOutcome> outcomes;
+  outcomes.reserve(tests.size());
+  for (const NewTest &test : tests) outcomes.push_back(insertTest(test));
+  transaction.commit();
+  return outcomes;
+}
+
+StoreOutcome Archive::insertTest(const NewTest &test) {
   const TestParticularsRecord &p = test.particulars;
   if (!validDate(p.date)) throw EArchiveError("'" + p.date + "' is not a date (YYYY-MM-DD)");
   if (!isOneRun(test.readings))
@@ -298,7 +307,6 @@ StoreOutcome Archive::storeTest(const NewTest &test) {
   const std::string blob = encodeReadings(test.readings);
   const std::string digest = readingsDigest(blob);
 
-  WriteTransaction transaction(*engine_);
   const auto found = engine_->query(
       std::string("SELECT a.id, ") + kAssetColumns + " FROM assets a WHERE a.tag = $1",
       {test.assetTag});
@@ -363,12 +371,10 @@ StoreOutcome Archive::storeTest(const NewTest &test) {
         "SELECT id FROM tests WHERE asset_id = $1 AND test_date = $2 AND start_ms = $3 AND "
         "readings_digest = $4 AND supersedes IS NULL",
         {assetId, p.date, std::int64_t{test.readings.startMs}, digest});
-    transaction.commit();
     return {sqlText(existing.at(0).at(0)).value_or(""), true};
   }
   engine_->query("INSERT INTO test_readings (test_id, reading_count, readings) VALUES ($1, $2, $3)",
                  {id, static_cast<std::int64_t>(test.readings.readings.size()), SqlBlob{blob}});
-  transaction.commit();
   return {id, false};
 }
 

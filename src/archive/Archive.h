@@ -48,6 +48,8 @@ class Archive {
   // winding temperature. A test with the same asset, date, start and readings is not stored
   // twice: its id comes back with alreadyStored.
   StoreOutcome storeTest(const NewTest &test);
+  // Several tests in one transaction: all are stored, or (on any failure) none.
+  std::vector<StoreOutcome> storeTests(const std::vector<NewTest> &tests);
 
   // An asset's tests in date and start order (tests superseded by a correction left out),
   // each with its "halved" mark.
@@ -69,6 +71,8 @@ class Archive {
 
  private:
   std::vector<TestSummary> listTests(const std::string &tag, bool withSuperseded);
+  // Stores one test inside the caller's transaction.
+  StoreOutcome insertTest(const NewTest &test);
 
   std::unique_ptr<ArchiveEngine> engine_;
   int version_ = 0;

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <map>
 
 #include "archive/ArchiveEngine.h"
 
@@ -91,9 +92,9 @@ class PostgresEngine : public ArchiveEngine {
       values[i] = texts[i].data();
       lengths[i] = static_cast<int>(texts[i].size());
     }
-    const std::string text(sql);
-    Result result(PQexecParams(conn_, text.c_str(), static_cast<int>(params.size()), nullptr,
-                               values.data(), lengths.data(), formats.data(), 0));
+    const std::string &name = prepared(sql, static_cast<int>(params.size()));
+    Result result(PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
+                                 values.data(), lengths.data(), formats.data(), 0));
     check(result.get(), sql);
     return rows(result.get());
   }
@@ -134,6 +135,19 @@ class PostgresEngine : public ArchiveEngine {
  private:
   [[noreturn]] void fail(const std::string &what) const {
     throw EArchiveError("archive '" + where_ + "': " + what);
+  }
+
+  // Each statement is prepared once on the server, with its values still bound each time
+  // (the server plans it once; a history or a save costs it less).
+  const std::string &prepared(std::string_view sql, int params) {
+    auto it = statements_.find(sql);
+    if (it != statements_.end()) return it->second;
+    std::string name = "vexal_";
+    name += std::to_string(statements_.size() + 1);
+    const std::string text(sql);
+    Result result(PQprepare(conn_, name.c_str(), text.c_str(), params, nullptr));
+    check(result.get(), sql);
+    return statements_.emplace(text, std::move(name)).first->second;
   }
 
   std::string serverMessage() const {
@@ -198,6 +212,7 @@ class PostgresEngine : public ArchiveEngine {
 
   std::string where_;
   PGconn *conn_ = nullptr;
+  std::map<std::string, std::string, std::less<>> statements_;
 };
 
 }  // namespace

@@ -1,13 +1,9 @@
 #include "archive/TestJudgement.h"
 
-#include <charconv>
-#include <cmath>
-
+#include "analysis/AnalysisJson.h"
 #include "analysis/InsulationAssessment.h"
 #include "analysis/InsulationRuns.h"
-#include "common/Cp936.h"
-#include "common/JsonText.h"
-#include "common/TextEncoding.h"
+#include "analysis/InsulationVerdict.h"
 #include "record/TimeOfDay.h"
 
 namespace vexal {
@@ -26,80 +22,15 @@ ReadingTable tableOf(const TestReadings &r) {
   return table;
 }
 
-void appendKey(std::string &out, std::string_view key) {
-  if (out.size() > 1) out += ',';
-  out += '"';
-  out += key;
-  out += "\":";
-}
-
-void appendNumber(std::string &out, std::optional<double> value) {
-  if (!value || !std::isfinite(*value)) {
-    out += "null";
-    return;
-  }
-  char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *value);
-  out.append(buf, ec == std::errc() ? end : buf);
-}
-
-void appendRatio(std::string &out, std::optional<double> value) {
-  if (!value || !std::isfinite(*value)) {
-    out += "null";
-    return;
-  }
-  char buf[400];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, *value, std::chars_format::fixed, 6);
-  out.append(buf, ec == std::errc() ? end : buf);
-}
-
-void appendText(std::string &out, const std::optional<std::string> &text) {
-  if (text)
-    appendJsonString(out, *text);
-  else
-    out += "null";
-}
-
-// The keys of `vexal-replay --analysis` for the run, without its place in a table.
-std::string resultsJson(const InsulationRun &run, const TestResults &r) {
-  std::string out = "{";
-  appendKey(out, "function");
-  appendJsonString(out, cp936ToUtf8(run.function.value_or("")));
-  appendKey(out, "mode");
-  appendJsonString(out, cp936ToUtf8(run.mode.value_or("")));
-  appendKey(out, "start");
-  appendJsonString(out, formatTimeWithMilliseconds(run.startMs));
-  appendKey(out, "duration_s");
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%lld.%03lld",
-                static_cast<long long>(run.durationMs / 1000),
-                static_cast<long long>(run.durationMs % 1000));
-  out += seconds;
-  appendKey(out, "rows");
-  out += std::to_string(run.rows);
-  appendKey(out, "values");
-  out += std::to_string(run.values);
-  const std::optional<double> marks[] = {r.r15, r.r30, r.r60, r.r600};
-  for (std::size_t i = 0; i < 4; ++i) {
-    std::string key = "r";
-    key += std::to_string(kRunMarkSeconds[i]);
-    appendKey(out, key);
-    appendNumber(out, marks[i]);
-  }
-  appendKey(out, "dar");
-  appendRatio(out, r.dar);
-  appendKey(out, "pi");
-  appendRatio(out, r.pi);
-  appendKey(out, "dar_band");
-  appendText(out, r.darBand);
-  appendKey(out, "pi_band");
-  appendText(out, r.piBand);
-  appendKey(out, "r60_40c");
-  appendNumber(out, r.r60At40C);
-  appendKey(out, "pi_applicable");
-  out += !r.piApplicable ? "null" : *r.piApplicable ? "true" : "false";
-  out += '}';
-  return out;
+// The keys of `vexal-replay --analysis` for the run, without its place in a table (run,
+// first_row, last_row): the rest exactly as the tool gives it.
+std::string resultsJson(const InsulationRun &run, std::optional<double> temperatureC) {
+  const std::string json = analysisJson(run, temperatureC);
+  const auto from = json.find("\"function\"");
+  if (from == std::string::npos) return json;
+  std::string results(1, '{');
+  results.append(json, from);
+  return results;
 }
 
 InsulationClass classFor(ArchiveClass c) {
@@ -128,20 +59,31 @@ WindingKind windingFor(ArchiveWinding w) {
   return WindingKind::FormWound;
 }
 
-// The verdict of a rotating machine's run. A pass needs everything a check needs: the
-// winding temperature, the rated voltage, the class and the winding kind.
-std::string verdictOf(const InsulationRun &run, const Asset &asset,
-                      std::optional<double> temperatureC) {
-  if (asset.kind != AssetKind::RotatingMachine) return std::string(kVerdictNotJudged);
-  TestParticulars particulars;
-  particulars.windingTemperatureC = temperatureC;
-  particulars.ratedKv = asset.ratedKv;
-  if (asset.insulationClass) particulars.insulationClass = classFor(*asset.insulationClass);
-  if (asset.winding) particulars.windingKind = windingFor(*asset.winding);
-  const Verdict overall = assessRun(run, particulars).overall;
-  const bool complete = temperatureC && asset.ratedKv && asset.insulationClass && asset.winding;
-  if (overall == Verdict::Pass && !complete) return std::string(kVerdictUndetermined);
-  return std::string(verdictName(overall));
+EquipmentKind equipmentFor(AssetKind kind) {
+  switch (kind) {
+    case AssetKind::RotatingMachine:
+      break;
+    case AssetKind::Cable:
+      return EquipmentKind::Cable;
+    case AssetKind::Transformer:
+      return EquipmentKind::Transformer;
+    case AssetKind::Other:
+      return EquipmentKind::Other;
+  }
+  return EquipmentKind::RotatingMachine;
+}
+
+// The asset's particulars and the test's winding temperature, as the judgement takes them.
+TestParticulars particularsOf(const Asset &asset, std::optional<double> temperatureC) {
+  TestParticulars p;
+  p.equipment = asset.name;
+  p.location = asset.location;
+  p.windingTemperatureC = temperatureC;
+  p.ratedKv = asset.ratedKv;
+  p.equipmentKind = equipmentFor(asset.kind);
+  if (asset.insulationClass) p.insulationClass = classFor(*asset.insulationClass);
+  if (asset.winding) p.windingKind = windingFor(*asset.winding);
+  return usableParticulars(p);
 }
 
 std::vector<InsulationRun> runsOf(const ReadingTable &table) {
@@ -169,6 +111,8 @@ TestResults judgeTest(const TestReadings &readings, const Asset &asset,
     return r;
   }
   const InsulationRun &run = runs.front();
+  const TestParticulars particulars = particularsOf(asset, windingTemperatureC);
+  const std::optional<double> temperature = particulars.windingTemperatureC;
   r.durationMs = run.durationMs;
   r.rows = static_cast<std::int64_t>(run.rows);
   r.values = static_cast<std::int64_t>(run.values);
@@ -180,10 +124,11 @@ TestResults judgeTest(const TestReadings &readings, const Asset &asset,
   r.pi = run.pi;
   if (run.darBand) r.darBand = std::string(bandName(*run.darBand));
   if (run.piBand) r.piBand = std::string(bandName(*run.piBand));
-  if (run.r60 && windingTemperatureC) r.r60At40C = correctedTo40C(*run.r60, *windingTemperatureC);
-  r.piApplicable = piApplicable(run.r60, windingTemperatureC);
-  r.verdict = verdictOf(run, asset, windingTemperatureC);
-  r.json = resultsJson(run, r);
+  // As the analysis gives them: R(1 min) at 40 °C needs R(1 min) and the temperature.
+  if (run.r60 && temperature) r.r60At40C = correctedTo40C(*run.r60, *temperature);
+  r.piApplicable = piApplicable(run.r60, temperature);
+  r.verdict = std::string(verdictName(judgeRun(run, particulars).overall.verdict));
+  r.json = resultsJson(run, temperature);
   return r;
 }
 

@@ -56,6 +56,7 @@ class EngineArchiveTest : public ::testing::TestWithParam<ArchiveEngineKind> {
 
   std::unique_ptr<Archive> open() { return Archive::open(location); }
 
+ public:
   static Asset motor(const std::string &tag) {
     Asset a;
     a.tag = tag;

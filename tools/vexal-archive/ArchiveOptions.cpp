@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "analysis/InsulationVerdict.h"
 #include "link/InputEcho.h"
 #include "record/TimeOfDay.h"
 
@@ -12,9 +13,9 @@ namespace vexal {
 
 namespace {
 
-// The limits of the particulars the judgement accepts.
-constexpr double kLowestTemperatureC = -50, kHighestTemperatureC = 200;
-constexpr double kLowestRatedKv = 0.05, kHighestRatedKv = 50;
+// The particulars the judgement uses; the tool refuses others.
+const ParticularRange kTemperatures = particularRange(Particular::WindingTemperature);
+const ParticularRange kRatedKv = particularRange(Particular::RatedVoltage);
 
 using Values = std::map<std::string, std::string>;
 
@@ -128,7 +129,7 @@ AssetChange assetChange(const Values &values) {
   c.winding = enumOption(values, "--winding", parseArchiveWinding,
                          "is not one of older, form-wound, random-wound");
   if (auto kv = textOption(values, "--rated-kv"))
-    c.ratedKv = need(decimal(*kv, kLowestRatedKv, kHighestRatedKv), "--rated-kv", *kv,
+    c.ratedKv = need(decimal(*kv, kRatedKv.low, kRatedKv.high), "--rated-kv", *kv,
                      "is not a rated voltage in kV from 0.05 to 50 (e.g. 6.6)");
   return c;
 }
@@ -182,7 +183,7 @@ ArchiveCommand command(const Parsed &p) {
                                 "is not a date YYYY-MM-DD");
     if (auto t = textOption(p.values, "--temperature"))
       cmd.particulars.windingTemperatureC =
-          need(decimal(*t, kLowestTemperatureC, kHighestTemperatureC), "--temperature", *t,
+          need(decimal(*t, kTemperatures.low, kTemperatures.high), "--temperature", *t,
                "is not a temperature in °C from -50 to 200");
     cmd.particulars.operatorName = textOption(p.values, "--operator");
     cmd.particulars.purpose =

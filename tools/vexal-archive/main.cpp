@@ -82,13 +82,15 @@ int importFiles(Archive &archive, const ImportCommand &c) {
     }
     const std::vector<TestReadings> runs = testReadingsOfTable(table, c.runGapMs);
     if (runs.empty()) fail({"'", echoInput(file, 200), "' holds no insulation run"});
-    for (const TestReadings &run : runs) {
-      const StoreOutcome stored = archive.storeTest({c.tag, c.particulars, run});
+    // A file's runs are stored together, or none of them.
+    std::vector<NewTest> tests;
+    for (const TestReadings &run : runs) tests.push_back({c.tag, c.particulars, run});
+    for (const StoreOutcome &stored : archive.storeTests(tests)) {
       std::string line = stored.id;
       line += stored.alreadyStored ? "\talready stored\n" : "\tstored\n";
       out(line);
-      std::fflush(stdout);
     }
+    std::fflush(stdout);
   }
   return status;
 }
