@@ -57,7 +57,7 @@ TEST(AssetHistory, LinesShowValuesVerdictAndHalvedMark) {
   ASSERT_EQ(lines.size(), 3u);
   for (const auto &line : lines) ASSERT_EQ(line.cells.size(), std::size_t(kHistoryColumnCount));
   EXPECT_EQ(lines[0].cells, (std::vector<std::string>{"2021-05-04", "2500 V", "2.00 G" + kOhmUtf8,
-                                                      "8.00 G" + kOhmUtf8, "\xE2\x80\x94", "3.10",
+                                                      "8.00 G" + kOhmUtf8, "\xE2\x80\x94", "3.100",
                                                       "pass", "", "J. Smith"}));
   EXPECT_EQ(lines[0].verdictTone, ResultTone::Good);
   EXPECT_FALSE(lines[0].halved);
@@ -66,7 +66,7 @@ TEST(AssetHistory, LinesShowValuesVerdictAndHalvedMark) {
   EXPECT_EQ(lines[1].verdictTone, ResultTone::Bad);
   EXPECT_EQ(lines[2].cells[1], "500 V");
   EXPECT_EQ(lines[2].cells[2], "\xE2\x80\x94");
-  EXPECT_EQ(lines[2].cells[4], "1.23");
+  EXPECT_EQ(lines[2].cells[4], "1.234");
   EXPECT_EQ(lines[2].cells[8], "");
   EXPECT_EQ(lines[2].verdictTone, ResultTone::Neutral);
 }
@@ -116,6 +116,9 @@ TEST(AssetHistory, MinimumLinesOnlyWhereTheAssetSaysEnough) {
       {"form-wound 6.6 kV class F", machine(6.6, ArchiveWinding::FormWound), 100e6, 2.0},
       {"older 6.6 kV class A", machine(6.6, ArchiveWinding::Older, ArchiveClass::A), 7.6e6, 1.5},
       {"older without rated voltage", machine({}, ArchiveWinding::Older), std::nullopt, 2.0},
+      {"form-wound 0.4 kV", machine(0.4, ArchiveWinding::FormWound), 5e6, 2.0},
+      {"form-wound without rated voltage", machine({}, ArchiveWinding::FormWound), std::nullopt,
+       2.0},
       {"random-wound without rated voltage", machine({}, ArchiveWinding::RandomWound), 5e6, 2.0},
       {"no winding, no class", machine(6.6, {}, {}), std::nullopt, std::nullopt},
   };
