@@ -37,13 +37,7 @@ ReportBand titleBand(const std::string &heading, const std::vector<ParticularLin
     y += 4.6;
   }
   y += 2;
-  ReportElement trend;
-  trend.kind = ReportElementKind::Picture;
-  trend.name = "Picture";
-  trend.top = y;
-  trend.width = kHistoryTrendWidthMm;
-  trend.height = kHistoryTrendHeightMm;
-  band.elements.push_back(trend);
+  band.elements.push_back(reportPicture(y, kHistoryTrendWidthMm, kHistoryTrendHeightMm));
   y += kHistoryTrendHeightMm + 3;
   band.elements.push_back(
       reportLabel(0, y, "Tests (" + std::to_string(tests) + ")", reportFontSpec(11, true)));

@@ -30,6 +30,16 @@ ReportElement reportField(double left, double top, std::string name) {
   return e;
 }
 
+ReportElement reportPicture(double top, double width, double height) {
+  ReportElement e;
+  e.kind = ReportElementKind::Picture;
+  e.name = "Picture";
+  e.top = top;
+  e.width = width;
+  e.height = height;
+  return e;
+}
+
 ReportBand reportPageHeader(std::string title) {
   ReportElement centred =
       reportLabel(0, 1.0, std::move(title), reportFontSpec(14, true, TextColour::Blue));

@@ -12,6 +12,8 @@ FontSpec reportFontSpec(double points, bool bold = false, TextColour colour = Te
 ReportElement reportLabel(double left, double top, std::string value, FontSpec font);
 // A data field named `name`, in 8 pt.
 ReportElement reportField(double left, double top, std::string name);
+// The report's picture, across the band from its left edge.
+ReportElement reportPicture(double top, double width, double height);
 // The centred title in 14 pt bold blue, and the print date at the right.
 ReportBand reportPageHeader(std::string title);
 // "Page n of m" with the page total given.

@@ -21,6 +21,7 @@
 #include "report/qt/ArchiveWorker.h"
 #include "report/qt/FrmInsulation.h"
 #include "report/qt/ReportFlows.h"
+#include "report/qt/ResultColours.h"
 
 namespace vexal {
 
@@ -35,20 +36,6 @@ constexpr int kCurvesAtFirst = 3;
 
 QString utf8(const std::string &text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QColor toneColour(ResultTone tone) {
-  switch (tone) {
-    case ResultTone::Good:
-      return QColor(0, 128, 0);
-    case ResultTone::Warning:
-      return QColor(190, 110, 0);
-    case ResultTone::Bad:
-      return QColor(200, 0, 0);
-    case ResultTone::Neutral:
-      break;
-  }
-  return QColor(90, 90, 90);
 }
 
 QTableWidget *newTable(const QStringList &columns, QWidget *parent) {
@@ -88,9 +75,10 @@ std::vector<OverlayCurve> readCurves(Archive &archive, const std::vector<TestSum
     const bool oneVoltage = std::all_of(tests.begin(), tests.end(), [&](const TestSummary &t) {
       return functionTestVolts(t.function) == volts;
     });
-    curves.push_back({utf8(test.particulars.date) +
-                          (volts && !oneVoltage ? QStringLiteral(" %1 V").arg(*volts, 0, 'f', 0) : QString()),
-                      runCurve(table, runs.front())});
+    curves.push_back(
+        {utf8(test.particulars.date) +
+             (volts && !oneVoltage ? QStringLiteral(" %1 V").arg(*volts, 0, 'f', 0) : QString()),
+         runCurve(table, runs.front())});
   }
   return curves;
 }

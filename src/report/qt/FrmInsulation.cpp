@@ -20,6 +20,7 @@
 #include "record/ReadingQuantity.h"
 #include "record/TimeOfDay.h"
 #include "report/qt/ReportFlows.h"
+#include "report/qt/ResultColours.h"
 #include "report/qt/RunCurveChart.h"
 
 namespace vexal {
@@ -30,20 +31,6 @@ namespace {
 const QSize kReportCurvePixels(950, 390);
 // While readings arrive the window follows them at most this often.
 constexpr int kRefreshMs = 300;
-
-QColor toneColour(ResultTone tone) {
-  switch (tone) {
-    case ResultTone::Good:
-      return QColor(0, 128, 0);
-    case ResultTone::Warning:
-      return QColor(190, 110, 0);
-    case ResultTone::Bad:
-      return QColor(200, 0, 0);
-    case ResultTone::Neutral:
-      break;
-  }
-  return QColor(Qt::black);
-}
 
 QString utf8(const std::string &text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
