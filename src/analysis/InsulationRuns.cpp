@@ -52,6 +52,7 @@ class RunFinder {
 
   void addRow(std::size_t index, const TableRowView &row) {
     const auto factor = factorOf(row);
+    if (!factor) resultScreen_.reset();
     if (!factor || isResultScreen(row)) {
       closeRun();
       return;
@@ -182,7 +183,7 @@ std::vector<RunPoint> curveOf(const Table &table, const InsulationRun &run) {
     if (!factor) break;  // not the run it was found as: the table changed since
     if (i != run.firstRow) elapsedMs += stepMs(lastTimeMs, *row.timeMs);
     lastTimeMs = *row.timeMs;
-    points.push_back({i, elapsedMs, rowOhms(row, *factor)});
+    points.push_back({i, elapsedMs, rowOhms(row, *factor), row.value && isOverRange(*row.value)});
   }
   return points;
 }

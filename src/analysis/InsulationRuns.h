@@ -63,6 +63,7 @@ struct RunPoint {
   std::size_t row = 0;         // position in the table, 0-based
   std::int64_t elapsedMs = 0;  // from the run's first row
   std::optional<double> ohms;  // the row's number, if its value shows one
+  bool overRange = false;      // the row shows "L": above the top of the function's range
 };
 
 struct InsulationRun {

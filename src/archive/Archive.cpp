@@ -127,7 +127,6 @@ std::string changeText(const std::optional<double> &v) {
   return text;
 }
 
-
 // What is wrong with a stored test: its readings missing or damaged, or its stored results
 // not those its readings give.
 std::optional<std::string> testProblem(const TestSummary &stored, const SqlValue &blob,
@@ -161,7 +160,14 @@ std::unique_ptr<Archive> Archive::open(const ArchiveLocation &location) {
 }
 
 Archive::Archive(std::unique_ptr<ArchiveEngine> engine) : engine_(std::move(engine)) {
-  version_ = prepareArchiveSchema(*engine_);
+  try {
+    version_ = prepareArchiveSchema(*engine_);
+  } catch (const EArchiveError &e) {
+    // The schema's own refusals name the archive they refuse.
+    const std::string what = e.what();
+    if (what.starts_with("archive '")) throw;
+    throw EArchiveError("archive '" + engine_->where() + "': " + what);
+  }
 }
 
 Archive::~Archive() = default;

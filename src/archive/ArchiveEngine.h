@@ -29,6 +29,8 @@ class ArchiveEngine {
  public:
   virtual ~ArchiveEngine() = default;
   virtual ArchiveEngineKind kind() const = 0;
+  // The location as it may be shown (no password).
+  virtual std::string where() const = 0;
 
   // Runs one statement with `params` bound to $1, $2, …; returns its rows.
   virtual std::vector<SqlRow> query(std::string_view sql, const std::vector<SqlValue> &params) = 0;

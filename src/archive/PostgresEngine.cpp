@@ -68,6 +68,7 @@ class PostgresEngine : public ArchiveEngine {
   ~PostgresEngine() override { PQfinish(conn_); }
 
   ArchiveEngineKind kind() const override { return ArchiveEngineKind::Postgres; }
+  std::string where() const override { return where_; }
 
   std::vector<SqlRow> query(std::string_view sql, const std::vector<SqlValue> &params) override {
     std::vector<std::string> texts(params.size());

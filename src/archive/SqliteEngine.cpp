@@ -52,6 +52,7 @@ class SqliteEngine : public ArchiveEngine {
   }
 
   ArchiveEngineKind kind() const override { return ArchiveEngineKind::Sqlite; }
+  std::string where() const override { return path_; }
 
   std::vector<SqlRow> query(std::string_view sql, const std::vector<SqlValue> &params) override {
     sqlite3_stmt *stmt = prepared(sql);

@@ -207,6 +207,25 @@ TEST(ArchiveServerTest, AServerThatRefusesIsToldWithoutThePassword) {
   }
 }
 
+TEST(ArchiveServerTest, ALostConnectionIsToldAndTheTestCanBeSavedAgain) {
+  const std::string conninfo = test_pg::freshDatabase();
+  auto archive = Archive::open(archiveLocation(conninfo));
+  archive->addAsset(EngineArchiveTest::motor("M1"));
+  const SqlValue backend = archive->engine().query("SELECT pg_backend_pid()", {}).at(0).at(0);
+  connectPostgres(conninfo)->query("SELECT pg_terminate_backend($1)", {backend});
+  const NewTest test = EngineArchiveTest::test("M1", "2024-03-01", tenMinuteRun(200, 3));
+  try {
+    archive->storeTest(test);
+    ADD_FAILURE() << "stored without a connection";
+  } catch (const EArchiveError &e) {
+    EXPECT_NE(std::string(e.what()).find("lost"), std::string::npos) << e.what();
+  }
+  auto again = Archive::open(archiveLocation(conninfo));
+  EXPECT_TRUE(again->history("M1").empty());
+  EXPECT_FALSE(again->storeTest(test).alreadyStored);
+  EXPECT_EQ(again->history("M1").size(), 1u);
+}
+
 TEST(ArchiveServerTest, ADatabaseOfAnotherProgramIsRefusedAndLeftAsItIs) {
   const std::string conninfo = test_pg::freshDatabase();
   {

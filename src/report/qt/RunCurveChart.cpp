@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/InsulationVerdict.h"
 #include "common/qt/Fonts.h"
 #include "record/ChartPoints.h"
 #include "record/qt/TrendChart.h"
@@ -63,6 +64,16 @@ RunCurveChart::RunCurveChart(QWidget *parent) : QChartView(new QChart, parent) {
   line_->attachAxis(ohmAxis_);
   line_->attachAxis(linearTime_);
 
+  overRangeSeries_ = new QScatterSeries(chart_);
+  overRangeSeries_->setName(QStringLiteral("over range"));
+  overRangeSeries_->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+  overRangeSeries_->setMarkerSize(8);
+  overRangeSeries_->setColor(QColor(150, 150, 150));
+  overRangeSeries_->setBorderColor(QColor(150, 150, 150));
+  chart_->addSeries(overRangeSeries_);
+  overRangeSeries_->attachAxis(ohmAxis_);
+  overRangeSeries_->attachAxis(linearTime_);
+
   for (std::size_t i = 0; i < std::size(kRunMarkSeconds); ++i) {
     auto *guide = new QLineSeries(chart_);
     guide->setPen(QPen(kMarkColours[i], 1, Qt::DashLine));
@@ -91,8 +102,13 @@ QAbstractAxis *RunCurveChart::timeAxis() const {
 void RunCurveChart::setRun(const InsulationRun &run, const std::vector<RunPoint> &curve) {
   curve_.clear();
   marks_.clear();
-  for (const RunPoint &p : curve)
-    if (p.ohms) curve_.append(QPointF(static_cast<double>(p.elapsedMs) / 1000.0, *p.ohms));
+  overRange_.clear();
+  const auto top = run.function ? functionRangeTopOhms(*run.function) : std::nullopt;
+  for (const RunPoint &p : curve) {
+    const double seconds = static_cast<double>(p.elapsedMs) / 1000.0;
+    if (p.ohms) curve_.append(QPointF(seconds, *p.ohms));
+    if (p.overRange && top) overRange_.append(QPointF(seconds, *top));
+  }
   durationS_ = curve.empty() ? 0 : static_cast<double>(run.durationMs) / 1000.0;
   for (int seconds : kRunMarkSeconds)
     if (const auto r = run.resistanceAt(seconds)) marks_.push_back({seconds, *r});
@@ -123,6 +139,7 @@ void RunCurveChart::rebuild() {
   ChartRun ohms{QuantityKind::Resistance, {}};
   for (const QPointF &p : curve_) ohms.points.push_back({p.x(), p.y()});
   for (const Mark &m : marks_) ohms.points.push_back({double(m.seconds), m.ohms});
+  for (const QPointF &p : overRange_) ohms.points.push_back({p.x(), p.y()});
   const ChartRange decades = axesFor({ohms}).ohmDecades.value_or(ChartRange{5, 12});
   auto y = [&](double value) { return value > 0 ? std::log10(value) : decades.min; };
   auto shown = [&](double seconds) { return !logTime_ || seconds >= kLogTimeFloorS; };
@@ -131,6 +148,12 @@ void RunCurveChart::rebuild() {
   for (const QPointF &p : curve_)
     if (shown(p.x())) points.append(QPointF(p.x(), y(p.y())));
   line_->replace(points);
+  QList<QPointF> over;
+  for (const QPointF &p : overRange_)
+    if (shown(p.x())) over.append(QPointF(p.x(), y(p.y())));
+  overRangeSeries_->replace(over);
+  for (QLegendMarker *m : chart_->legend()->markers(overRangeSeries_))
+    m->setVisible(!over.isEmpty());
 
   for (const QString &label : ohmAxis_->categoriesLabels()) ohmAxis_->remove(label);
   ohmAxis_->setStartValue(decades.min - 1e-6);

@@ -1,7 +1,8 @@
 #pragma once
 // The resistance-time curve of one insulation run: resistance on a logarithmic axis in ohms,
 // labelled by decade, against the time since the run began, on a linear or a logarithmic
-// time axis. Markers at 15 s, 30 s, 1 min and 10 min show the resistance read there.
+// time axis. Markers at 15 s, 30 s, 1 min and 10 min show the resistance read there; readings
+// over the range ("L") are marked at the range's top.
 
 #include <QImage>
 #include <QtCharts/QChartView>
@@ -37,6 +38,8 @@ class RunCurveChart : public QChartView {
     double ohms;
   };
   const std::vector<Mark> &marks() const { return marks_; }
+  // Over-range readings, in seconds and the range's top in ohms.
+  const QList<QPointF> &overRangePoints() const { return overRange_; }
   // The time axis the curve is drawn against (the other one is hidden).
   QAbstractAxis *timeAxis() const;
 
@@ -51,7 +54,9 @@ class RunCurveChart : public QChartView {
   QLogValueAxis *logTime_Axis_;
   std::vector<QScatterSeries *> markSeries_;
   std::vector<QLineSeries *> markLines_;
-  QList<QPointF> curve_;  // seconds, ohms
+  QScatterSeries *overRangeSeries_;
+  QList<QPointF> curve_;      // seconds, ohms
+  QList<QPointF> overRange_;  // seconds, the range's top in ohms
   std::vector<Mark> marks_;
   double durationS_ = 0;
   bool logTime_ = false;

@@ -21,6 +21,7 @@
 #include "recording_previewer.h"
 #include "report/qt/ReportRenderer.h"
 #include "report/qt/RunCurveChart.h"
+#include "support/RunTables.h"
 #include "support/TableRows.h"
 
 namespace vexal {
@@ -211,6 +212,22 @@ TEST(FrmInsulationRunsTest, OpensOnAJudgeableRunAndGreysTheShortOnes) {
   EXPECT_EQ(note->text(), "run ended at 0:20 \u2014 R(1 min) needs 58 s or more");
   EXPECT_EQ(note->foreground().color(), QColor(Qt::gray));
   EXPECT_EQ(window.RunList->item(1, 0)->toolTip(), note->text());
+}
+
+TEST(FrmInsulationRunsTest, OverRangeReadingsAreMarkedAtTheRangeTopAndSaidSo) {
+  ReadingTable table;
+  test_rows::RunSpec spec;  // 500 V: 2.00 GΩ for 15 s, then over the 20 GΩ range
+  spec.function = test_rows::kIr500;
+  spec.value = [](int s) { return std::string(s <= 15 ? "2.00" : "L"); };
+  test_rows::appendRun(table, spec, at(9, 0, 0));
+  TFrmInsulation window(table, std::make_unique<RecordingPreviewer>());
+  window.showRuns();
+  const QList<QPointF> &over = window.Curve->overRangePoints();
+  ASSERT_EQ(over.size(), 585);
+  EXPECT_EQ(over.first(), QPointF(16, 20e9));
+  EXPECT_EQ(window.Curve->curvePoints().size(), 16);
+  EXPECT_EQ(window.RunList->item(0, 5)->text(), "over range");
+  EXPECT_EQ(window.shownResults().at(2).value, "over range (above 20 G\u03A9)");
 }
 
 TEST_F(FrmInsulationTest, TheCurveHasItsMarksAndATimeAxisOfChoice) {
