@@ -64,23 +64,11 @@ ReportBand testLine() {
 
 ReportDocument openAssetHistoryReport(const Asset &asset, const std::vector<TestSummary> &tests,
                                       const std::string &printDate) {
-  ReportLayout layout;
-  layout.name = "AssetHistoryReport";
-  layout.bands = {reportPageHeader("ASSET HISTORY REPORT"),
-                  titleBand(assetHeading(asset), assetLines(asset), tests.size()), columnHeader(),
-                  testLine(), reportPageFooter(1)};
-  const double header = layout.bands[0].height, footer = layout.bands[4].height;
-  const double columns = layout.bands[2].height;
-  const ReportBand &detail = layout.bands[3];
-  layout.rowsPerPage = reportDetailsOnPage(layout, detail, header + columns + footer);
-  layout.firstPageRows = std::max(
-      1, reportDetailsOnPage(layout, detail, header + layout.bands[1].height + columns + footer));
   auto lines = std::make_shared<std::vector<HistoryLine>>(historyLines(tests));
   DetailSource details{lines->size(), [lines](std::size_t i) { return (*lines)[i].cells; }};
-  // The footer names the page total, known once the pages are counted.
-  const int total = ReportDocument(layout, details, printDate).pageCount();
-  layout.bands[4] = reportPageFooter(total);
-  return ReportDocument(std::move(layout), std::move(details), printDate);
+  return openPagedReport("AssetHistoryReport", "ASSET HISTORY REPORT",
+                         titleBand(assetHeading(asset), assetLines(asset), tests.size()),
+                         columnHeader(), testLine(), std::move(details), printDate);
 }
 
 }  // namespace vexal

@@ -178,7 +178,7 @@ class RunReadings {
       texts.push_back(row.no ? std::to_string(*row.no) : std::string());
       texts.push_back(formatElapsed(curve_[i].elapsedMs));
       std::string reading = row.value ? cp936ToUtf8(std::string(*row.value)) : std::string();
-      if (row.unit) reading += " " + cp936ToUtf8(std::string(*row.unit));
+      if (row.unit) reading.append(1, ' ').append(cp936ToUtf8(std::string(*row.unit)));
       texts.push_back(std::move(reading));
     }
     return texts;
@@ -343,23 +343,11 @@ std::vector<ParticularLine> particularLines(const TestParticulars &p) {
 ReportDocument openInsulationReport(const ReadingTable &table, const InsulationRun &run,
                                     const TestParticulars &particulars,
                                     const std::string &printDate) {
-  ReportLayout layout;
-  layout.name = "InsulationReport";
-  layout.bands = {reportPageHeader("INSULATION TEST REPORT"), titleBand(run, particulars),
-                  readingsHeader(), readingsLine(), reportPageFooter(1)};
-  const double header = layout.bands[0].height, footer = layout.bands[4].height;
-  const double columns = layout.bands[2].height;
-  const ReportBand &detail = layout.bands[3];
-  layout.rowsPerPage = reportDetailsOnPage(layout, detail, header + columns + footer);
-  layout.firstPageRows = std::max(
-      1, reportDetailsOnPage(layout, detail, header + layout.bands[1].height + columns + footer));
   auto readings = std::make_shared<RunReadings>(table, run);
   DetailSource details{readings->lines(),
                        [readings](std::size_t line) { return readings->line(line); }};
-  // The footer names the page total, known once the pages are counted.
-  const int total = ReportDocument(layout, details, printDate).pageCount();
-  layout.bands[4] = reportPageFooter(total);
-  return ReportDocument(std::move(layout), std::move(details), printDate);
+  return openPagedReport("InsulationReport", "INSULATION TEST REPORT", titleBand(run, particulars),
+                         readingsHeader(), readingsLine(), std::move(details), printDate);
 }
 
 }  // namespace vexal

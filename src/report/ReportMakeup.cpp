@@ -1,5 +1,7 @@
 #include "report/ReportMakeup.h"
 
+#include <algorithm>
+
 namespace vexal {
 
 FontSpec reportFontSpec(double points, bool bold, TextColour colour) {
@@ -70,6 +72,23 @@ ReportBand reportPageFooter(int total) {
 int reportDetailsOnPage(const ReportLayout &layout, const ReportBand &detail,
                         double headerHeights) {
   return static_cast<int>((layout.page.printableHeight() - headerHeights) / detail.height);
+}
+
+ReportDocument openPagedReport(std::string name, std::string heading, ReportBand title,
+                               ReportBand columns, ReportBand detail, DetailSource details,
+                               const std::string &printDate) {
+  ReportLayout layout;
+  layout.name = std::move(name);
+  ReportBand header = reportPageHeader(std::move(heading)), footer = reportPageFooter(1);
+  const double around = header.height + columns.height + footer.height;
+  layout.rowsPerPage = reportDetailsOnPage(layout, detail, around);
+  layout.firstPageRows = std::max(1, reportDetailsOnPage(layout, detail, around + title.height));
+  layout.bands = {std::move(header), std::move(title), std::move(columns), std::move(detail),
+                  std::move(footer)};
+  // The footer names the page total, known once the pages are counted.
+  const int total = ReportDocument(layout, details, printDate).pageCount();
+  layout.bands.back() = reportPageFooter(total);
+  return ReportDocument(std::move(layout), std::move(details), printDate);
 }
 
 }  // namespace vexal

@@ -1,9 +1,10 @@
 #pragma once
-// The pieces the insulation reports are made of: fonts, labels, data fields, the page footer
-// "Page n of m", and how many details fit on a page.
+// The pieces the insulation reports are made of: fonts, labels, data fields, the picture, the
+// page footer "Page n of m", how many details fit on a page, and the paged report of them.
 
 #include <string>
 
+#include "report/ReportDocument.h"
 #include "report/ReportLayout.h"
 
 namespace vexal {
@@ -20,5 +21,11 @@ ReportBand reportPageHeader(std::string title);
 ReportBand reportPageFooter(int total);
 // The details of `detail`'s height that fit on a page beside bands of `headerHeights` mm.
 int reportDetailsOnPage(const ReportLayout &layout, const ReportBand &detail, double headerHeights);
+
+// A report named `name`: the page header `heading`, on the first page the title band, on every
+// page the column header and as many details as fit, and "Page n of m" below each page.
+ReportDocument openPagedReport(std::string name, std::string heading, ReportBand title,
+                               ReportBand columns, ReportBand detail, DetailSource details,
+                               const std::string &printDate);
 
 }  // namespace vexal
