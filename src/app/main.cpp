@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "app/ProcessClock.h"
 #include "app/qt/FrmAbout.h"
@@ -14,6 +16,7 @@
 #include "common/ErrorText.h"
 #include "common/qt/ErrorBox.h"
 #include "record/TempFileCleanup.h"
+#include "report/qt/ArchiveCommands.h"
 #include "report/qt/FrmInsulation.h"
 #include "report/qt/FrmPrint.h"
 #include "report/qt/FrmStore.h"
@@ -45,6 +48,26 @@ class StartupProbe : public QObject {
  private:
   bool reported_ = false;
 };
+
+// "--archive LOCATION" or "--archive=LOCATION": the test archive to use instead of
+// $VEXAL_ARCHIVE or the default file. Nothing when not given; exits with a message when the
+// location is missing.
+std::optional<std::string> archiveOption(const QStringList &arguments) {
+  std::optional<std::string> location;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString &a = arguments[i];
+    if (a.startsWith(QStringLiteral("--archive="))) {
+      location = a.mid(10).toStdString();
+    } else if (a == QStringLiteral("--archive")) {
+      if (i + 1 >= arguments.size()) {
+        std::fprintf(stderr, "vexal: --archive needs a location (a file or a connection)\n");
+        std::exit(2);
+      }
+      location = arguments[++i].toStdString();
+    }
+  }
+  return location;
+}
 
 void centreOnDesktop(QWidget &window) {
   const QScreen *screen = window.screen();
@@ -98,6 +121,20 @@ int main(int argc, char **argv) {
       std::make_unique<vexal::QtReportPreviewer>(FrmTest.dialogs(), &FrmTest), &FrmTest);
   QObject::connect(&FrmTest, &vexal::TFrmTest::insulationTestRequested, &FrmInsulation,
                    &vexal::TFrmInsulation::showRuns);
+  // The test archive: its window from the menu bar's "Archive" and from the insulation test
+  // window, which also stores its runs there and tells how that went over itself.
+  vexal::QtDialogs archiveBoxes(&FrmInsulation);
+  vexal::ArchiveCommands archive(
+      vexal::chooseArchiveLocation(archiveOption(app.arguments())), FrmTest.session().cds1,
+      FrmInsulation,
+      [&FrmTest] {
+        return std::make_unique<vexal::QtReportPreviewer>(FrmTest.dialogs(), &FrmTest);
+      },
+      archiveBoxes, &FrmTest);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::archiveRequested, &archive,
+                   &vexal::ArchiveCommands::showArchive);
+  QObject::connect(&FrmTest, &vexal::TFrmTest::dataFileOpened, &archive,
+                   &vexal::ArchiveCommands::fileOpened);
 
   const int status = app.exec();
   journal.closeAtExit();

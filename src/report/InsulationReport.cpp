@@ -7,6 +7,7 @@
 
 #include "common/Cp936.h"
 #include "record/TimeOfDay.h"
+#include "report/ReportMakeup.h"
 
 namespace vexal {
 
@@ -92,45 +93,6 @@ std::vector<std::string> wrappedWords(const std::string &text, std::size_t width
   return lines;
 }
 
-FontSpec font(double points, bool bold = false, TextColour colour = TextColour::Black) {
-  FontSpec f;
-  f.points = points;
-  f.bold = bold;
-  f.colour = colour;
-  return f;
-}
-
-ReportElement text(double left, double top, std::string value, FontSpec f) {
-  ReportElement e;
-  e.kind = ReportElementKind::Label;
-  e.left = left;
-  e.top = top;
-  e.text = std::move(value);
-  e.font = std::move(f);
-  return e;
-}
-
-ReportElement field(double left, double top, std::string name) {
-  ReportElement e;
-  e.kind = ReportElementKind::DataField;
-  e.left = left;
-  e.top = top;
-  e.fieldName = std::move(name);
-  e.font = font(8);
-  return e;
-}
-
-ReportBand pageHeader() {
-  ReportElement title = text(0, 1.0, "INSULATION TEST REPORT", font(14, true, TextColour::Blue));
-  title.centred = true;
-  ReportElement date;
-  date.kind = ReportElementKind::PrintDate;
-  date.left = 171.4;
-  date.top = 5.3;
-  date.font = font(7);
-  return {BandKind::PageHeader, 10.6, {title, text(158.8, 5.3, "Print Date:", font(7)), date}};
-}
-
 std::string runLine(const InsulationRun &run) {
   auto utf8 = [](const std::optional<std::string> &t) { return t ? cp936ToUtf8(*t) : ""; };
   return "Run " + std::to_string(run.number) + ":  " + utf8(run.function) + "   " + utf8(run.mode) +
@@ -142,33 +104,30 @@ std::string runLine(const InsulationRun &run) {
 ReportBand titleBand(const InsulationRun &run, const TestParticulars &particulars) {
   ReportBand band{BandKind::Title, 0, {}};
   double y = 1;
-  band.elements.push_back(text(0, y, runLine(run), font(10, true)));
+  band.elements.push_back(reportLabel(0, y, runLine(run), reportFontSpec(10, true)));
   y += 7;
   const auto particularsShown = particularLines(particulars);
   const std::size_t half = (particularsShown.size() + 1) / 2;
   for (std::size_t i = 0; i < particularsShown.size(); ++i) {
     const double left = i < half ? 0 : 97;
     const double top = y + 4.6 * static_cast<double>(i < half ? i : i - half);
-    band.elements.push_back(text(left, top, particularsShown[i].label + ":", font(9)));
-    band.elements.push_back(text(left + 40, top, particularsShown[i].value, font(9, true)));
+    band.elements.push_back(
+        reportLabel(left, top, particularsShown[i].label + ":", reportFontSpec(9)));
+    band.elements.push_back(
+        reportLabel(left + 40, top, particularsShown[i].value, reportFontSpec(9, true)));
   }
   y += 4.6 * static_cast<double>(half) + 2;
-  ReportElement curve;
-  curve.kind = ReportElementKind::Picture;
-  curve.name = "Picture";
-  curve.top = y;
-  curve.width = kInsulationCurveWidthMm;
-  curve.height = kInsulationCurveHeightMm;
-  band.elements.push_back(curve);
+  band.elements.push_back(reportPicture(y, kInsulationCurveWidthMm, kInsulationCurveHeightMm));
   y += kInsulationCurveHeightMm + 3;
-  band.elements.push_back(text(0, y, "Results", font(11, true)));
+  band.elements.push_back(reportLabel(0, y, "Results", reportFontSpec(11, true)));
   y += 6;
   for (const ResultLine &line : insulationResults(run, particulars)) {
-    band.elements.push_back(text(0, y, line.label, font(9)));
-    band.elements.push_back(text(62, y, line.value, font(9, true)));
+    band.elements.push_back(reportLabel(0, y, line.label, reportFontSpec(9)));
+    band.elements.push_back(reportLabel(62, y, line.value, reportFontSpec(9, true)));
     // A reason in words may take more than the column: it goes on over the next lines.
     for (const std::string &part : wrappedWords(line.judgement, kJudgementChars)) {
-      band.elements.push_back(text(104, y, part, font(9, line.tone == ResultTone::Bad)));
+      band.elements.push_back(
+          reportLabel(104, y, part, reportFontSpec(9, line.tone == ResultTone::Bad)));
       y += 4.6;
     }
     if (line.judgement.empty()) y += 4.6;
@@ -181,9 +140,9 @@ ReportBand readingsHeader() {
   ReportBand band{BandKind::ColumnHeader, 7, {}};
   for (int set = 0; set < kReadingsPerLine; ++set) {
     const double left = 64.0 * set;
-    band.elements.push_back(text(left, 2, "No.", font(8, true)));
-    band.elements.push_back(text(left + 13, 2, "Elapsed", font(8, true)));
-    band.elements.push_back(text(left + 31, 2, "Reading", font(8, true)));
+    band.elements.push_back(reportLabel(left, 2, "No.", reportFontSpec(8, true)));
+    band.elements.push_back(reportLabel(left + 13, 2, "Elapsed", reportFontSpec(8, true)));
+    band.elements.push_back(reportLabel(left + 31, 2, "Reading", reportFontSpec(8, true)));
   }
   return band;
 }
@@ -192,27 +151,11 @@ ReportBand readingsLine() {
   ReportBand band{BandKind::Detail, 4.4, {}};
   for (int set = 0; set < kReadingsPerLine; ++set) {
     const double left = 64.0 * set;
-    band.elements.push_back(field(left, 0.6, "No"));
-    band.elements.push_back(field(left + 13, 0.6, "Elapsed"));
-    band.elements.push_back(field(left + 31, 0.6, "Reading"));
+    band.elements.push_back(reportField(left, 0.6, "No"));
+    band.elements.push_back(reportField(left + 13, 0.6, "Elapsed"));
+    band.elements.push_back(reportField(left + 31, 0.6, "Reading"));
   }
   return band;
-}
-
-ReportBand pageFooter(int total) {
-  ReportElement number;
-  number.kind = ReportElementKind::PageNumber;
-  number.left = 93.5;
-  number.top = 4.2;
-  number.font = font(9);
-  return {BandKind::PageFooter,
-          10.6,
-          {text(84, 4.2, "Page", font(9)), number, text(99.5, 4.2, "of", font(9)),
-           text(104, 4.2, std::to_string(total), font(9))}};
-}
-
-int detailsOnPage(const ReportLayout &layout, const ReportBand &detail, double headerHeights) {
-  return static_cast<int>((layout.page.printableHeight() - headerHeights) / detail.height);
 }
 
 // The readings of a run, three to a line, read from the table as the pages are laid out.
@@ -235,7 +178,7 @@ class RunReadings {
       texts.push_back(row.no ? std::to_string(*row.no) : std::string());
       texts.push_back(formatElapsed(curve_[i].elapsedMs));
       std::string reading = row.value ? cp936ToUtf8(std::string(*row.value)) : std::string();
-      if (row.unit) reading += " " + cp936ToUtf8(std::string(*row.unit));
+      if (row.unit) reading.append(1, ' ').append(cp936ToUtf8(std::string(*row.unit)));
       texts.push_back(std::move(reading));
     }
     return texts;
@@ -400,23 +343,11 @@ std::vector<ParticularLine> particularLines(const TestParticulars &p) {
 ReportDocument openInsulationReport(const ReadingTable &table, const InsulationRun &run,
                                     const TestParticulars &particulars,
                                     const std::string &printDate) {
-  ReportLayout layout;
-  layout.name = "InsulationReport";
-  layout.bands = {pageHeader(), titleBand(run, particulars), readingsHeader(), readingsLine(),
-                  pageFooter(1)};
-  const double header = layout.bands[0].height, footer = layout.bands[4].height;
-  const double columns = layout.bands[2].height;
-  const ReportBand &detail = layout.bands[3];
-  layout.rowsPerPage = detailsOnPage(layout, detail, header + columns + footer);
-  layout.firstPageRows = std::max(
-      1, detailsOnPage(layout, detail, header + layout.bands[1].height + columns + footer));
   auto readings = std::make_shared<RunReadings>(table, run);
   DetailSource details{readings->lines(),
                        [readings](std::size_t line) { return readings->line(line); }};
-  // The footer names the page total, known once the pages are counted.
-  const int total = ReportDocument(layout, details, printDate).pageCount();
-  layout.bands[4] = pageFooter(total);
-  return ReportDocument(std::move(layout), std::move(details), printDate);
+  return openPagedReport("InsulationReport", "INSULATION TEST REPORT", titleBand(run, particulars),
+                         readingsHeader(), readingsLine(), std::move(details), printDate);
 }
 
 }  // namespace vexal

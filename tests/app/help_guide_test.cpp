@@ -154,8 +154,8 @@ TEST(HelpGuide, EveryPictureIsPackedIntoTheFileAsAPng) {
   const std::string html = readFile(kPackedGuide);
   const auto sources = attributeValues(html, "src");
   // The main window, the two panel pictures, the chart with a PI run, the insulation test
-  // window, its report and --analysis in a terminal.
-  ASSERT_EQ(sources.size(), 7u);
+  // window, its report, --analysis in a terminal and the Archive window.
+  ASSERT_EQ(sources.size(), 8u);
   for (const std::string &src : sources) {
     const auto payload = dataUriPayload(src);
     ASSERT_TRUE(payload) << src.substr(0, 60);

@@ -244,8 +244,10 @@ namespace {
 
 // The preview's Export: the chosen file type decides unless the name carries a type.
 TEST(ExportTarget, ChosenTypeDecidesForANameWithoutOne) {
-  EXPECT_EQ(exportTargetFor("/d/report", "csv"), (ExportTarget{"/d/report.csv", ExportFormat::Csv}));
-  EXPECT_EQ(exportTargetFor("/d/report", "txt"), (ExportTarget{"/d/report.txt", ExportFormat::Text}));
+  EXPECT_EQ(exportTargetFor("/d/report", "csv"),
+            (ExportTarget{"/d/report.csv", ExportFormat::Csv}));
+  EXPECT_EQ(exportTargetFor("/d/report", "txt"),
+            (ExportTarget{"/d/report.txt", ExportFormat::Text}));
   EXPECT_EQ(exportTargetFor("/d/report", "html"),
             (ExportTarget{"/d/report.html", ExportFormat::Html}));
   // An extension that is none of the three is part of the name.

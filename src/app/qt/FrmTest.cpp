@@ -419,6 +419,11 @@ void TFrmTest::Save_asClick() {
 
 void TFrmTest::OpenClick() {
   files_->openData(OpenDialog1);
+  emit dataFileOpened();
+}
+
+void TFrmTest::ArchiveClick() {
+  emit archiveRequested();
 }
 
 // --- Help ---------------------------------------------------------------------------------
@@ -614,6 +619,7 @@ void TFrmTest::SpeedButton5Click() {
 
 void TFrmTest::SpeedButton4Click() {
   files_->openStoreData(OpenDialog1);
+  emit dataFileOpened();
 }
 
 void TFrmTest::SpeedButton8Click() {

@@ -143,6 +143,8 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   QAction *Savepicture, *FirstP, *NextP, *LastP, *PrivousP, *FillP, *ClearP;
   QAction *SaveR, *set1k, *set5k, *set10k, *set50k, *set100k, *setlimit, *ClearR, *SearchR;
   QAction *HELP1, *N3, *About2, *Help2;
+  // "Archive" on the menu bar, after "Record": the test archive's window.
+  QAction *ArchiveItem;
   QActionGroup *RecordLimits;
   // Commands of the " STORE DATA :" row, which the stored-data window's buttons share.
   QAction *StoreSaveData, *StoreDeleteData, *StoreOpenData, *StoreReport;
@@ -159,12 +161,18 @@ class TFrmTest : public QMainWindow, private SessionObserver {
   // The chart's insulation-test button or the grid's context menu: the insulation test
   // window of the table's runs.
   void insulationTestRequested();
+  // "Archive": the test archive's window.
+  void archiveRequested();
+  // A data file was opened into the reading table (its runs were not recorded now).
+  void dataFileOpened();
 
  public slots:
   // Start-up and shutdown.
   void FormCreate();
   void Panel3Click();
   void miExitClick();
+  // "Archive" on the menu bar.
+  void ArchiveClick();
 
   // Recording rules and the reading table.
   void set1kClick();

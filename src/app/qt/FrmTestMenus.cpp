@@ -35,8 +35,8 @@ struct MenuDesign {
 using F = TFrmTest;
 constexpr Entry M = Entry::Menu, I = Entry::Item, S = Entry::Separator;
 
-// Only "Record" is shown on the menu bar; the others exist for their items' shortcuts and
-// commands.
+// Only "Record" and "Archive" are shown on the menu bar; the others exist for their items'
+// shortcuts and commands.
 const MenuDesign kMenus[] = {
     {0, M, "File", &F::FileSet1, nullptr, kHidden, nullptr},
     {1, I, "  New", nullptr, &F::New, kShown, &F::NewClick},
@@ -74,6 +74,7 @@ const MenuDesign kMenus[] = {
     {2, I, "Limitless", nullptr, &F::setlimit, kLimit, &F::setlimitClick},
     {1, I, " Clear All", nullptr, &F::ClearR, kHidden, &F::ClearRClick},
     {1, I, " Search", nullptr, &F::SearchR, kHidden, nullptr},
+    {0, I, "Archive", nullptr, &F::ArchiveItem, kShown, &F::ArchiveClick},
     {0, M, "About", &F::About1, nullptr, kHidden, nullptr},
     {1, I, "  Help     ", nullptr, &F::HELP1, kF1, &F::HELP1Click},
     {1, S, nullptr, nullptr, &F::N3, kShown, nullptr},

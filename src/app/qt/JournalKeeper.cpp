@@ -164,6 +164,8 @@ void JournalKeeper::openStranded() {
     table.appendRow(stranded.readings.view(row));
   session.releaseTable();
   const std::size_t added = stranded.rows();
+  // Recorded in an earlier run: not on today's date for certain.
+  emit window_.dataFileOpened();
   if (auto why = journal_.takeOver(std::move(stranded), table, first, added))
     tell(QString::fromStdString(*why));
   finishOffer(true);

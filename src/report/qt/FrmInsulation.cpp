@@ -20,6 +20,7 @@
 #include "record/ReadingQuantity.h"
 #include "record/TimeOfDay.h"
 #include "report/qt/ReportFlows.h"
+#include "report/qt/ResultColours.h"
 #include "report/qt/RunCurveChart.h"
 
 namespace vexal {
@@ -30,20 +31,6 @@ namespace {
 const QSize kReportCurvePixels(950, 390);
 // While readings arrive the window follows them at most this often.
 constexpr int kRefreshMs = 300;
-
-QColor toneColour(ResultTone tone) {
-  switch (tone) {
-    case ResultTone::Good:
-      return QColor(0, 128, 0);
-    case ResultTone::Warning:
-      return QColor(190, 110, 0);
-    case ResultTone::Bad:
-      return QColor(200, 0, 0);
-    case ResultTone::Neutral:
-      break;
-  }
-  return QColor(Qt::black);
-}
 
 QString utf8(const std::string &text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -150,6 +137,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
 
   ReportButton = new QPushButton(QStringLiteral("Report..."), this);
   CloseButton = new QPushButton(QStringLiteral("Close"), this);
+  SaveToArchiveButton = new QPushButton(QStringLiteral("Save to Archive..."), this);
+  ArchiveButton = new QPushButton(QStringLiteral("Archive..."), this);
 
   auto *curveSide = new QWidget(this);
   auto *curveLayout = new QVBoxLayout(curveSide);
@@ -162,6 +151,8 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   middle->addWidget(createResults(), 2);
 
   auto *buttons = new QHBoxLayout;
+  buttons->addWidget(SaveToArchiveButton);
+  buttons->addWidget(ArchiveButton);
   buttons->addStretch(1);
   buttons->addWidget(ReportButton);
   buttons->addWidget(CloseButton);
@@ -181,6 +172,9 @@ TFrmInsulation::TFrmInsulation(ReadingTable &table, std::unique_ptr<ReportPrevie
   connect(LogTime, &QCheckBox::toggled, Curve, &RunCurveChart::setLogTime);
   connect(ReportButton, &QPushButton::clicked, this, &TFrmInsulation::ReportClick);
   connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+  connect(SaveToArchiveButton, &QPushButton::clicked, this,
+          &TFrmInsulation::saveToArchiveRequested);
+  connect(ArchiveButton, &QPushButton::clicked, this, &TFrmInsulation::archiveRequested);
   table_.addObserver(this);
   refresh();
 }
@@ -327,6 +321,18 @@ void TFrmInsulation::setParticulars(const TestParticulars &p) {
   particularsEdited();
 }
 
+void TFrmInsulation::showStoredTest(const TestParticulars &p, const QString &title) {
+  readOnly_ = true;
+  setWindowTitle(title);
+  showRuns();
+  setParticulars(p);
+  for (QLineEdit *box : findChildren<QLineEdit *>()) box->setReadOnly(true);
+  for (QComboBox *box : {EquipmentKindBox, InsulationClassBox, WindingKindBox})
+    box->setEnabled(false);
+  SaveToArchiveButton->hide();
+  ArchiveButton->hide();
+}
+
 // --- The runs ------------------------------------------------------------------------------
 
 void TFrmInsulation::showRuns() {
@@ -406,6 +412,7 @@ void TFrmInsulation::fillRunList() {
   RunList->resizeColumnsToContents();
   NoRuns->setVisible(runs_.empty());
   ReportButton->setEnabled(!runs_.empty());
+  SaveToArchiveButton->setEnabled(!runs_.empty() && !readOnly_);
 }
 
 std::optional<std::size_t> TFrmInsulation::selectedRun() const {

@@ -62,6 +62,18 @@ class TFrmInsulation : public QWidget, private TableObserver {
   QLineEdit *WindingTemperature, *AmbientTemperature, *Humidity, *RatedVoltage;
   QComboBox *EquipmentKindBox, *InsulationClassBox, *WindingKindBox;
   QPushButton *ReportButton, *CloseButton;
+  QPushButton *SaveToArchiveButton, *ArchiveButton;
+
+  // The table the runs are found in.
+  const ReadingTable &table() const { return table_; }
+  // Shows a stored test: its particulars as stored, nothing to edit, nothing to save again.
+  void showStoredTest(const TestParticulars &particulars, const QString &title);
+  bool readOnly() const { return readOnly_; }
+
+ signals:
+  // "Save to Archive..." with the selected run; "Archive...".
+  void saveToArchiveRequested();
+  void archiveRequested();
 
  public slots:
   // Shows the window in front, with the table's runs as they are now.
@@ -98,6 +110,7 @@ class TFrmInsulation : public QWidget, private TableObserver {
   QGridLayout *resultGrid_;
   QTimer *refreshSoon_;
   bool placed_ = false;
+  bool readOnly_ = false;
   std::map<RunKey, TypedParticulars> typed_;
   std::optional<RunKey> shownRun_;  // the run whose particulars the boxes hold
   std::uint64_t generation_ = 0;    // the table's, when the runs were found

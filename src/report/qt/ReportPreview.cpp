@@ -2,11 +2,11 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPrinter>
-#include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>

@@ -1,6 +1,5 @@
 #include "report/qt/RunCurveChart.h"
 
-#include <QCoreApplication>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
@@ -13,6 +12,7 @@
 #include "common/qt/Fonts.h"
 #include "record/ChartPoints.h"
 #include "record/qt/TrendChart.h"
+#include "report/qt/ArchiveCharts.h"
 
 namespace vexal {
 
@@ -187,19 +187,7 @@ void RunCurveChart::rebuild() {
 }
 
 QImage RunCurveChart::picture(QSize size) {
-  // The chart is laid out again at the picture's size, drawn, and given back its own.
-  const QSizeF before = chart_->size();
-  chart_->resize(size);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  scene()->render(&painter, QRectF(QPointF(0, 0), size), QRectF(chart_->pos(), QSizeF(size)));
-  painter.end();
-  chart_->resize(before);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-  return image;
+  return chartPicture(*this, size);
 }
 
 }  // namespace vexal

@@ -169,8 +169,9 @@ QStringList shownItems(const QList<QAction *> &actions) {
   return captions;
 }
 
-TEST_F(FrmTestTest, MenuBarShowsOnlyRecord) {
-  EXPECT_EQ(shownItems(frm->MainMenu1->actions()), QStringList{"Record"});
+// "Record" as designed, then the archive's item added after it.
+TEST_F(FrmTestTest, MenuBarShowsRecordThenArchive) {
+  EXPECT_EQ(shownItems(frm->MainMenu1->actions()), (QStringList{"Record", "Archive"}));
   EXPECT_EQ(shownItems(frm->Rec->actions()), QStringList{" RecordSet"});
   EXPECT_EQ(shownItems(frm->RecSet->actions()),
             (QStringList{"1000", "5000", "10000", "50000", "100000", "Limitless"}));
@@ -186,6 +187,9 @@ TEST_F(FrmTestTest, MenuBarShowsOnlyRecord) {
   EXPECT_EQ(frm->miExit->text(), "   Exit");
   EXPECT_TRUE(frm->FillP->isChecked());
   EXPECT_EQ(frm->HELP1->shortcut(), QKeySequence(Qt::Key_F1));
+  QSignalSpy archive(frm.get(), &TFrmTest::archiveRequested);
+  frm->ArchiveItem->trigger();
+  EXPECT_EQ(archive.count(), 1);
 }
 
 TEST_F(FrmTestTest, F1ReachesTheHelpHandlerAlthoughItsMenuIsHidden) {

@@ -67,7 +67,7 @@ TEST_F(WindowShots, StartUpShowsTheFullTestPatternAboveAnEmptyGrid) {
   // The grid below has no rows: its cells are empty ground.
   const QPoint cell = frm.DBGrid1->viewport()->mapTo(&frm, QPoint(300, 40));
   EXPECT_EQ(image.pixelColor(cell), frm.DBGrid1->palette().color(QPalette::Base));
-  EXPECT_EQ(frm.MainMenu1->actions().size(), 6);
+  EXPECT_EQ(frm.MainMenu1->actions().size(), 7);
 }
 
 TEST_F(WindowShots, FramesAreMirroredAndRecorded) {
