@@ -33,46 +33,6 @@ std::string resultsJson(const InsulationRun &run, std::optional<double> temperat
   return results;
 }
 
-InsulationClass classFor(ArchiveClass c) {
-  switch (c) {
-    case ArchiveClass::A:
-      return InsulationClass::A;
-    case ArchiveClass::B:
-      return InsulationClass::B;
-    case ArchiveClass::F:
-      return InsulationClass::F;
-    case ArchiveClass::H:
-      break;
-  }
-  return InsulationClass::H;
-}
-
-WindingKind windingFor(ArchiveWinding w) {
-  switch (w) {
-    case ArchiveWinding::Older:
-      return WindingKind::OlderOrField;
-    case ArchiveWinding::FormWound:
-      break;
-    case ArchiveWinding::RandomWound:
-      return WindingKind::RandomOrLowVolt;
-  }
-  return WindingKind::FormWound;
-}
-
-EquipmentKind equipmentFor(AssetKind kind) {
-  switch (kind) {
-    case AssetKind::RotatingMachine:
-      break;
-    case AssetKind::Cable:
-      return EquipmentKind::Cable;
-    case AssetKind::Transformer:
-      return EquipmentKind::Transformer;
-    case AssetKind::Other:
-      return EquipmentKind::Other;
-  }
-  return EquipmentKind::RotatingMachine;
-}
-
 // The asset's particulars and the test's winding temperature, as the judgement takes them.
 TestParticulars particularsOf(const Asset &asset, std::optional<double> temperatureC) {
   TestParticulars p;
@@ -80,9 +40,9 @@ TestParticulars particularsOf(const Asset &asset, std::optional<double> temperat
   p.location = asset.location;
   p.windingTemperatureC = temperatureC;
   p.ratedKv = asset.ratedKv;
-  p.equipmentKind = equipmentFor(asset.kind);
-  if (asset.insulationClass) p.insulationClass = classFor(*asset.insulationClass);
-  if (asset.winding) p.windingKind = windingFor(*asset.winding);
+  p.equipmentKind = equipmentKindOf(asset.kind);
+  if (asset.insulationClass) p.insulationClass = insulationClassOf(*asset.insulationClass);
+  if (asset.winding) p.windingKind = windingKindOf(*asset.winding);
   return usableParticulars(p);
 }
 
@@ -92,6 +52,66 @@ std::vector<InsulationRun> runsOf(const ReadingTable &table) {
 }
 
 }  // namespace
+
+EquipmentKind equipmentKindOf(AssetKind kind) {
+  switch (kind) {
+    case AssetKind::RotatingMachine:
+      return EquipmentKind::RotatingMachine;
+    case AssetKind::Cable:
+      return EquipmentKind::Cable;
+    case AssetKind::Transformer:
+      return EquipmentKind::Transformer;
+    case AssetKind::Other:
+      break;
+  }
+  return EquipmentKind::Other;
+}
+
+AssetKind assetKindOf(EquipmentKind kind) {
+  for (AssetKind a :
+       {AssetKind::RotatingMachine, AssetKind::Cable, AssetKind::Transformer, AssetKind::Other})
+    if (equipmentKindOf(a) == kind) return a;
+  return AssetKind::Other;
+}
+
+InsulationClass insulationClassOf(ArchiveClass c) {
+  switch (c) {
+    case ArchiveClass::A:
+      return InsulationClass::A;
+    case ArchiveClass::B:
+      return InsulationClass::B;
+    case ArchiveClass::F:
+      return InsulationClass::F;
+    case ArchiveClass::H:
+      return InsulationClass::H;
+  }
+  return InsulationClass::B;
+}
+
+ArchiveClass archiveClassOf(InsulationClass c) {
+  for (ArchiveClass a : {ArchiveClass::A, ArchiveClass::B, ArchiveClass::F, ArchiveClass::H})
+    if (insulationClassOf(a) == c) return a;
+  return ArchiveClass::B;
+}
+
+WindingKind windingKindOf(ArchiveWinding winding) {
+  switch (winding) {
+    case ArchiveWinding::Older:
+      return WindingKind::OlderOrField;
+    case ArchiveWinding::FormWound:
+      return WindingKind::FormWound;
+    case ArchiveWinding::RandomWound:
+      return WindingKind::RandomOrLowVolt;
+  }
+  return WindingKind::FormWound;
+}
+
+ArchiveWinding archiveWindingOf(WindingKind kind) {
+  for (ArchiveWinding a :
+       {ArchiveWinding::Older, ArchiveWinding::FormWound, ArchiveWinding::RandomWound})
+    if (windingKindOf(a) == kind) return a;
+  return ArchiveWinding::FormWound;
+}
 
 bool isOneRun(const TestReadings &readings) {
   const ReadingTable table = tableOf(readings);

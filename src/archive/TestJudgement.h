@@ -7,12 +7,21 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/InsulationAssessment.h"
 #include "archive/ArchiveTypes.h"
 #include "record/ReadingTable.h"
 
 namespace vexal {
 
 struct InsulationRun;
+
+// The judgement's terms for an asset's kind, class and winding, and back.
+EquipmentKind equipmentKindOf(AssetKind kind);
+AssetKind assetKindOf(EquipmentKind kind);
+InsulationClass insulationClassOf(ArchiveClass c);
+WindingKind windingKindOf(ArchiveWinding winding);
+ArchiveClass archiveClassOf(InsulationClass c);
+ArchiveWinding archiveWindingOf(WindingKind kind);
 
 // Whether the readings are one insulation run (as a table of them would show).
 bool isOneRun(const TestReadings &readings);

@@ -126,66 +126,6 @@ AssetTrend assetTrend(const std::vector<TestSummary> &tests, const Asset &asset)
   return trend;
 }
 
-EquipmentKind equipmentKindOf(AssetKind kind) {
-  switch (kind) {
-    case AssetKind::RotatingMachine:
-      return EquipmentKind::RotatingMachine;
-    case AssetKind::Cable:
-      return EquipmentKind::Cable;
-    case AssetKind::Transformer:
-      return EquipmentKind::Transformer;
-    case AssetKind::Other:
-      break;
-  }
-  return EquipmentKind::Other;
-}
-
-AssetKind assetKindOf(EquipmentKind kind) {
-  for (AssetKind a :
-       {AssetKind::RotatingMachine, AssetKind::Cable, AssetKind::Transformer, AssetKind::Other})
-    if (equipmentKindOf(a) == kind) return a;
-  return AssetKind::Other;
-}
-
-InsulationClass insulationClassOf(ArchiveClass c) {
-  switch (c) {
-    case ArchiveClass::A:
-      return InsulationClass::A;
-    case ArchiveClass::B:
-      return InsulationClass::B;
-    case ArchiveClass::F:
-      return InsulationClass::F;
-    case ArchiveClass::H:
-      return InsulationClass::H;
-  }
-  return InsulationClass::B;
-}
-
-ArchiveClass archiveClassOf(InsulationClass c) {
-  for (ArchiveClass a : {ArchiveClass::A, ArchiveClass::B, ArchiveClass::F, ArchiveClass::H})
-    if (insulationClassOf(a) == c) return a;
-  return ArchiveClass::B;
-}
-
-WindingKind windingKindOf(ArchiveWinding winding) {
-  switch (winding) {
-    case ArchiveWinding::Older:
-      return WindingKind::OlderOrField;
-    case ArchiveWinding::FormWound:
-      return WindingKind::FormWound;
-    case ArchiveWinding::RandomWound:
-      return WindingKind::RandomOrLowVolt;
-  }
-  return WindingKind::FormWound;
-}
-
-ArchiveWinding archiveWindingOf(WindingKind kind) {
-  for (ArchiveWinding a :
-       {ArchiveWinding::Older, ArchiveWinding::FormWound, ArchiveWinding::RandomWound})
-    if (windingKindOf(a) == kind) return a;
-  return ArchiveWinding::FormWound;
-}
-
 std::vector<ParticularLine> assetLines(const Asset &a) {
   auto kindText = [](AssetKind kind) {
     switch (kind) {

@@ -13,6 +13,7 @@
 #include "analysis/InsulationAssessment.h"
 #include "analysis/InsulationVerdict.h"
 #include "archive/ArchiveTypes.h"
+#include "archive/TestJudgement.h"
 #include "report/InsulationReport.h"
 
 namespace vexal {
@@ -69,14 +70,6 @@ std::optional<std::int64_t> dateMs(std::string_view date, std::int32_t timeOfDay
 std::vector<ParticularLine> assetLines(const Asset &asset);
 // "M-101  Feed pump motor".
 std::string assetHeading(const Asset &asset);
-
-// The judgement's terms for an asset's kind, class and winding.
-EquipmentKind equipmentKindOf(AssetKind kind);
-AssetKind assetKindOf(EquipmentKind kind);
-InsulationClass insulationClassOf(ArchiveClass c);
-WindingKind windingKindOf(ArchiveWinding winding);
-ArchiveClass archiveClassOf(InsulationClass c);
-ArchiveWinding archiveWindingOf(WindingKind kind);
 
 // A stored test's particulars as the Insulation Test window shows them.
 TestParticulars particularsOf(const TestSummary &test);

@@ -343,7 +343,7 @@ TEST(HelpWindowGuide, ThePackedGuideShowsItsPicturesAndContents) {
       ++pictures;
     }
   }
-  EXPECT_EQ(pictures, 7);
+  EXPECT_EQ(pictures, 8);
 
   // The in-page links lead to their sections.
   QTest::qWait(0);
