@@ -10,9 +10,9 @@ namespace vexal {
 namespace {
 
 TEST(AnalysisJsonTest, ATemperatureOutOfRangeIsAsNoneGiven) {
-  test_rows::RunSpec spec;
-  spec.value = test_rows::steady(8.0);
-  const InsulationRun run = test_rows::runOf(spec);
+  test_rows::RunSpec shape;
+  shape.value = test_rows::steady(8.0);
+  const InsulationRun run = test_rows::runOf(shape);
   const std::string none = analysisJson(run, std::nullopt);
   EXPECT_TRUE(none.ends_with("\"r60_40c\":null,\"pi_applicable\":null}")) << none;
   EXPECT_EQ(analysisJson(run, 300.0), none);

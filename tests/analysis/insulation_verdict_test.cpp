@@ -13,10 +13,10 @@ using namespace test_rows;
 
 // R(1 min) = `r60` GΩ, R(10 min) = `r600` GΩ (either "L"), at 2500 V in PI mode.
 RunSpec piRun(std::string r60, std::string r600) {
-  RunSpec spec;
-  spec.stepS = 30;
-  spec.value = [r60, r600](int s) { return s <= 60 ? r60 : r600; };
-  return spec;
+  RunSpec shape;
+  shape.stepS = 30;
+  shape.value = [r60, r600](int s) { return s <= 60 ? r60 : r600; };
+  return shape;
 }
 
 TestParticulars machine(std::optional<double> temperature, std::optional<double> kv,

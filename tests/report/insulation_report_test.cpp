@@ -35,11 +35,11 @@ TEST(InsulationFiguresTest, TonesOfBandsAndVerdicts) {
 }
 
 TEST(InsulationResultsTest, ARunWithoutTenMinutesHasNoPiAndSaysWhatIsMissing) {
-  test_rows::RunSpec spec;
-  spec.lastS = 75;
-  spec.mode = "Timed";
-  spec.value = [](int s) { return s <= 30 ? std::string("1.00") : std::string("1.50"); };
-  const auto lines = insulationResults(test_rows::runOf(spec), TestParticulars{});
+  test_rows::RunSpec shape;
+  shape.lastS = 75;
+  shape.mode = "Timed";
+  shape.value = [](int s) { return s <= 30 ? std::string("1.00") : std::string("1.50"); };
+  const auto lines = insulationResults(test_rows::runOf(shape), TestParticulars{});
   ASSERT_GE(lines.size(), 10u);
   EXPECT_EQ(lines[3], (ResultLine{"R(10 min)", "\u2014",
                                   "run ended at 1:15 \u2014 R(10 min) needs 9:58 or more",
@@ -76,9 +76,9 @@ namespace vexal {
 namespace {
 
 // Page 1 of the report of one run with its particulars, as the texts laid out on it.
-std::string firstPageText(const test_rows::RunSpec &spec, const TestParticulars &particulars) {
+std::string firstPageText(const test_rows::RunSpec &shape, const TestParticulars &particulars) {
   ReadingTable table;
-  test_rows::appendRun(table, spec, test_rows::at(10, 0, 0));
+  test_rows::appendRun(table, shape, test_rows::at(10, 0, 0));
   const auto runs = findInsulationRuns(table);
   std::string text;
   if (runs.empty()) return text;

@@ -22,17 +22,17 @@ struct RunSpec {
   std::string unit = kGigaohm, function = kIr2500, mode = "PI";
 };
 
-inline void appendRun(ReadingTable &table, const RunSpec &spec, std::int32_t startMs) {
+inline void appendRun(ReadingTable &table, const RunSpec &shape, std::int32_t startMs) {
   std::int32_t no = static_cast<std::int32_t>(table.rowCount());
-  for (int s = 0; s <= spec.lastS; s += spec.stepS)
+  for (int s = 0; s <= shape.lastS; s += shape.stepS)
     table.appendRow(
-        makeRow(++no, startMs + 1000 * s, spec.value(s), spec.unit, spec.function, spec.mode));
+        makeRow(++no, startMs + 1000 * s, shape.value(s), shape.unit, shape.function, shape.mode));
 }
 
-// The one run of a table made from `spec`.
-inline InsulationRun runOf(const RunSpec &spec) {
+// The one run of a table made from `shape`.
+inline InsulationRun runOf(const RunSpec &shape) {
   ReadingTable table;
-  appendRun(table, spec, at(10, 0, 0));
+  appendRun(table, shape, at(10, 0, 0));
   return findInsulationRuns(table).at(0);
 }
 

@@ -221,10 +221,10 @@ TEST(FrmInsulationRunsTest, OpensOnAJudgeableRunAndGreysTheShortOnes) {
 
 TEST(FrmInsulationRunsTest, OverRangeReadingsAreMarkedAtTheRangeTopAndSaidSo) {
   ReadingTable table;
-  test_rows::RunSpec spec;  // 500 V: 2.00 GΩ for 15 s, then over the 20 GΩ range
-  spec.function = test_rows::kIr500;
-  spec.value = [](int s) { return std::string(s <= 15 ? "2.00" : "L"); };
-  test_rows::appendRun(table, spec, at(9, 0, 0));
+  test_rows::RunSpec shape;  // 500 V: 2.00 GΩ for 15 s, then over the 20 GΩ range
+  shape.function = test_rows::kIr500;
+  shape.value = [](int s) { return std::string(s <= 15 ? "2.00" : "L"); };
+  test_rows::appendRun(table, shape, at(9, 0, 0));
   TFrmInsulation window(table, std::make_unique<RecordingPreviewer>());
   window.showRuns();
   const QList<QPointF> &over = window.Curve->overRangePoints();
