@@ -193,8 +193,10 @@ TEST_F(ControllerOnHidraw, AnUnrelatedDeviceArrivesWhileTheCableIsRead) {
       [&](THidDevice &, std::uint8_t, const std::uint8_t *, std::uint16_t) { ++reports; }));
   ASSERT_TRUE(loop_.runUntil([&] { return reports > 10; }, 10s));
   ASSERT_TRUE(sim.command("other-plug"));
-  ASSERT_TRUE(loop_.runUntil([&] { return !arrivals.empty(); }, 10s));
-  EXPECT_EQ(arrivals.front(), std::make_pair(0x1209, 0x0001));
+  // On a busy machine the cable's own arrival may still be told first.
+  const auto other = std::make_pair(0x1209, 0x0001);
+  EXPECT_TRUE(loop_.runUntil(
+      [&] { return std::find(arrivals.begin(), arrivals.end(), other) != arrivals.end(); }, 10s));
   EXPECT_TRUE(cable->Attached());
   const int before = reports;
   EXPECT_TRUE(loop_.runUntil([&] { return reports > before + 10; }, 5s))
