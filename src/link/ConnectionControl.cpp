@@ -72,11 +72,13 @@ void ConnectionControl::restartWatchdog() {
 }
 
 // ReadLusk as the cable's data handler. A decoded frame asks for the link's hold: the
-// reading thread then waits before its next read, so the meter is read at most twice a
-// second while the GUI thread stays free; the system queues the cable's reports meanwhile.
+// reading thread then waits before its next read, so the GUI thread stays free. A reader
+// that found this report already waiting is behind the meter, though: holding it would only
+// let the system's queue of reports overflow (and lose readings), so it reads on until it
+// has caught up.
 void ConnectionControl::onReport(THidDevice &dev, std::uint8_t id, const std::uint8_t *data,
                                  std::uint16_t size) {
-  if (readLusk_(id, data, size)) dev.HoldNextRead(kLinkHold);
+  if (readLusk_(id, data, size) && !dev.ReportsWaiting()) dev.HoldNextRead(kLinkHold);
 }
 
 void ConnectionControl::ReadBtnClick() {

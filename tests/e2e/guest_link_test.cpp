@@ -311,9 +311,9 @@ TEST_F(LinkOnHidraw, ConnectDecodesFramesAndDisconnectStops) {
   EXPECT_EQ(reading_.UnitText, "G" + std::string(kOhm));
   EXPECT_EQ(reading_.FunctionText, "IR:1000V 40G" + std::string(kOhm));
   EXPECT_TRUE(link().Timer2Enabled()) << "the first decoded frame starts the watchdog";
-  // The meter sends four frames a second; the link's hold after each decoded frame lets at
-  // most two a second through.
-  EXPECT_GE(seconds, 1.4) << "4 more frames in " << seconds << " s";
+  // The meter sends four frames a second: a reader behind it reads on instead of holding,
+  // so none is lost to an overflowing queue.
+  EXPECT_LT(seconds, 5.0) << "4 more frames in " << seconds << " s";
 
   connection_->Panel2Click();
   EXPECT_FALSE(link().LinkOpened());
