@@ -28,12 +28,15 @@ class ConnectionControlTest : public ScriptedHidTest {
   std::vector<std::vector<std::uint8_t>> reports;  // what ReadLusk got
   std::unique_ptr<THidDeviceController> hidCtl;
   std::unique_ptr<ConnectionControl> link;
+  FrameAssembler assembler;
+  std::vector<std::string> frames;  // whole frames the reports made
 
   void start() {
     hidCtl = std::make_unique<THidDeviceController>(platform);
     link = std::make_unique<ConnectionControl>(
-        *hidCtl, shell, [this](std::uint8_t, const std::uint8_t *d, std::uint16_t n) {
+        *hidCtl, shell, [this](std::uint8_t id, const std::uint8_t *d, std::uint16_t n) {
           reports.emplace_back(d, d + n);
+          if (auto text = assembler.ReadLusk(id, d, n)) frames.push_back(*text);
           return false;
         });
   }
@@ -222,15 +225,7 @@ TEST_F(ConnectionControlTest, CableReplugedWhileConnectedGetsItsLineRateBeforeRe
 
 TEST_F(ConnectionControlTest, FrameCutByADeviceChangeIsNotJoinedToTheNextOne) {
   platform->Plug(scriptedDevice("/dev/cable", 1));
-  hidCtl = std::make_unique<THidDeviceController>(platform);
-  std::vector<std::string> frames;
-  FrameAssembler assembler;
-  link = std::make_unique<ConnectionControl>(
-      *hidCtl, shell, [&](std::uint8_t id, const std::uint8_t *d, std::uint16_t n) {
-        reports.emplace_back(d, d + n);
-        if (auto text = assembler.ReadLusk(id, d, n)) frames.push_back(*text);
-        return false;
-      });
+  start();
   // A frame of the bytes 1 to 20, CR, LF in input reports of up to seven bytes.
   auto head = [&] {
     platform->QueueReport("/dev/cable", {0x00, 0xF7, 1, 2, 3, 4, 5, 6, 7});
@@ -264,15 +259,7 @@ TEST_F(ConnectionControlTest, FrameCutByADeviceChangeIsNotJoinedToTheNextOne) {
 // re-open reads on from there, and the frame the meter sent whole is decoded whole.
 TEST_F(ConnectionControlTest, AFrameTheWatchdogCutsIsCompletedFromTheQueueAfterTheReopen) {
   platform->Plug(scriptedDevice("/dev/cable", 1));
-  hidCtl = std::make_unique<THidDeviceController>(platform);
-  std::vector<std::string> frames;
-  FrameAssembler assembler;
-  link = std::make_unique<ConnectionControl>(
-      *hidCtl, shell, [&](std::uint8_t id, const std::uint8_t *d, std::uint16_t n) {
-        reports.emplace_back(d, d + n);
-        if (auto text = assembler.ReadLusk(id, d, n)) frames.push_back(*text);
-        return false;
-      });
+  start();
   link->Panel2Click();
   link->restartWatchdog();  // an earlier frame
   platform->QueueReport("/dev/cable", {0x00, 0xF7, 1, 2, 3, 4, 5, 6, 7});
