@@ -180,6 +180,10 @@ int Archive::schemaVersion() const {
   return version_;
 }
 
+void Archive::cancel() noexcept {
+  engine_->cancel();
+}
+
 void Archive::addAsset(const Asset &asset) {
   if (asset.tag.empty()) throw EArchiveError("an asset needs a tag");
   WriteTransaction transaction(*engine_);

@@ -5,9 +5,13 @@
 
 #include <libpq-fe.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <system_error>
+#include <thread>
 
 #include "archive/ArchiveEngine.h"
 
@@ -16,8 +20,36 @@ namespace vexal {
 namespace {
 
 // Type numbers of the server's built-in types (pg_type).
-constexpr Oid kBoolOid = 16, kByteaOid = 17, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23,
-              kFloat4Oid = 700, kFloat8Oid = 701, kNumericOid = 1700;
+constexpr Oid kBoolOid = 16, kByteaOid = 17, kNameOid = 19, kInt8Oid = 20, kInt2Oid = 21,
+              kInt4Oid = 23, kTextOid = 25, kFloat4Oid = 700, kFloat8Oid = 701, kVarcharOid = 1043,
+              kNumericOid = 1700;
+
+// Types whose binary form is read here: a statement whose columns are all of them gets its
+// rows in binary (a blob as its bytes, not twice as many hex digits to decode).
+bool readableInBinary(Oid type) {
+  switch (type) {
+    case kBoolOid:
+    case kByteaOid:
+    case kNameOid:
+    case kInt8Oid:
+    case kInt2Oid:
+    case kInt4Oid:
+    case kTextOid:
+    case kFloat4Oid:
+    case kFloat8Oid:
+    case kVarcharOid:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A big-endian number of `size` bytes.
+std::uint64_t bigEndian(const char *bytes, int size) {
+  std::uint64_t n = 0;
+  for (int i = 0; i < size; ++i) n = n << 8 | static_cast<unsigned char>(bytes[i]);
+  return n;
+}
 
 struct ResultDeleter {
   void operator()(PGresult *r) const { PQclear(r); }
@@ -64,6 +96,7 @@ class PostgresEngine : public ArchiveEngine {
     PQsetNoticeProcessor(
         conn_, [](void *, const char *) {}, nullptr);
     PQsetClientEncoding(conn_, "UTF8");
+    canceller_.reset(PQgetCancel(conn_), PQfreeCancel);
   }
   ~PostgresEngine() override { PQfinish(conn_); }
 
@@ -93,11 +126,26 @@ class PostgresEngine : public ArchiveEngine {
       values[i] = texts[i].data();
       lengths[i] = static_cast<int>(texts[i].size());
     }
-    const std::string &name = prepared(sql, static_cast<int>(params.size()));
-    Result result(PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
-                                 values.data(), lengths.data(), formats.data(), 0));
+    const Statement &statement = prepared(sql, static_cast<int>(params.size()));
+    Result result(PQexecPrepared(conn_, statement.name.c_str(), static_cast<int>(params.size()),
+                                 values.data(), lengths.data(), formats.data(),
+                                 statement.binary ? 1 : 0));
     check(result.get(), sql);
     return rows(result.get());
+  }
+
+  // The request goes to the server on a connection of its own, from a thread of its own: a
+  // server that does not answer holds up nobody.
+  void cancel() noexcept override {
+    if (!canceller_) return;
+    try {
+      std::thread([canceller = canceller_] {
+        char error[256];
+        PQcancel(canceller.get(), error, sizeof error);
+      }).detach();
+    } catch (const std::system_error &) {
+      // No thread to spare: the statement runs to its end.
+    }
   }
 
   void script(std::string_view sql) override {
@@ -138,17 +186,28 @@ class PostgresEngine : public ArchiveEngine {
     throw EArchiveError("archive '" + where_ + "': " + what);
   }
 
+  struct Statement {
+    std::string name;
+    bool binary = false;  // its rows come in binary
+  };
+
   // Each statement is prepared once on the server, with its values still bound each time
   // (the server plans it once; a history or a save costs it less).
-  const std::string &prepared(std::string_view sql, int params) {
+  const Statement &prepared(std::string_view sql, int params) {
     auto it = statements_.find(sql);
     if (it != statements_.end()) return it->second;
-    std::string name = "vexal_";
-    name += std::to_string(statements_.size() + 1);
+    Statement statement;
+    statement.name = "vexal_" + std::to_string(statements_.size() + 1);
     const std::string text(sql);
-    Result result(PQprepare(conn_, name.c_str(), text.c_str(), params, nullptr));
+    Result result(PQprepare(conn_, statement.name.c_str(), text.c_str(), params, nullptr));
     check(result.get(), sql);
-    return statements_.emplace(text, std::move(name)).first->second;
+    Result described(PQdescribePrepared(conn_, statement.name.c_str()));
+    check(described.get(), sql);
+    const int columns = PQnfields(described.get());
+    statement.binary = columns > 0;
+    for (int c = 0; c < columns; ++c)
+      statement.binary = statement.binary && readableInBinary(PQftype(described.get(), c));
+    return statements_.emplace(text, std::move(statement)).first->second;
   }
 
   std::string serverMessage() const {
@@ -170,9 +229,35 @@ class PostgresEngine : public ArchiveEngine {
     fail(text + " (in: " + excerpt + (sql.size() > 60 ? "…" : "") + ")");
   }
 
+  static SqlValue binaryCell(const char *bytes, int size, Oid type) {
+    switch (type) {
+      case kInt8Oid:
+      case kInt4Oid:
+      case kInt2Oid: {
+        const std::uint64_t n = bigEndian(bytes, size);
+        const int unused = 64 - 8 * size;  // sign-extends the narrower integers
+        return unused ? static_cast<std::int64_t>(n << unused) >> unused
+                      : static_cast<std::int64_t>(n);
+      }
+      case kBoolOid:
+        return std::int64_t{size > 0 && bytes[0] != 0};
+      case kFloat4Oid:
+        return static_cast<double>(
+            std::bit_cast<float>(static_cast<std::uint32_t>(bigEndian(bytes, size))));
+      case kFloat8Oid:
+        return std::bit_cast<double>(bigEndian(bytes, size));
+      case kByteaOid:
+        return SqlBlob{std::string(bytes, static_cast<std::size_t>(size))};
+      default:
+        return std::string(bytes, static_cast<std::size_t>(size));
+    }
+  }
+
   static SqlValue cell(const PGresult *result, int row, int column) {
     if (PQgetisnull(result, row, column)) return std::monostate{};
     const char *text = PQgetvalue(result, row, column);
+    if (PQfformat(result, column) == 1)
+      return binaryCell(text, PQgetlength(result, row, column), PQftype(result, column));
     const auto size = static_cast<std::size_t>(PQgetlength(result, row, column));
     switch (PQftype(result, column)) {
       case kInt8Oid:
@@ -213,7 +298,8 @@ class PostgresEngine : public ArchiveEngine {
 
   std::string where_;
   PGconn *conn_ = nullptr;
-  std::map<std::string, std::string, std::less<>> statements_;
+  std::shared_ptr<PGcancel> canceller_;
+  std::map<std::string, Statement, std::less<>> statements_;
 };
 
 }  // namespace

@@ -82,6 +82,8 @@ class SqliteEngine : public ArchiveEngine {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 
+  void cancel() noexcept override { sqlite3_interrupt(db_); }
+
   std::vector<std::string> integrityProblems() override {
     std::vector<std::string> problems;
     for (const SqlRow &r : query("PRAGMA integrity_check", {}))
