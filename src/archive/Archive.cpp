@@ -450,7 +450,7 @@ std::optional<TestReadings> Archive::testReadings(const std::string &id) {
 
 CheckReport Archive::check() {
   CheckReport report;
-  report.problems = engine_->integrityProblems();
+  engine_->checkIntegrity(report);
   // In batches, so that a large archive is never held in memory at once.
   constexpr std::int64_t kBatch = 500;
   std::string after;

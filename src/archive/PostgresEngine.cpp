@@ -161,10 +161,25 @@ class PostgresEngine : public ArchiveEngine {
     if (PQtransactionStatus(conn_) != PQTRANS_IDLE) PQclear(PQexec(conn_, "ROLLBACK"));
   }
 
-  // The server keeps its own pages whole (checksums, write-ahead log); what can be checked
-  // from here is that every table reads and every reference holds.
-  std::vector<std::string> integrityProblems() override {
-    std::vector<std::string> problems;
+  // Every reference holds; and, through the server's amcheck extension where this role may
+  // use it, every page of the archive's tables and indexes is sound and every row is in
+  // its indexes. What the server does not allow is named as not checked, never passed.
+  void checkIntegrity(CheckReport &report) override {
+    checkReferences(report);
+    try {
+      script("CREATE EXTENSION IF NOT EXISTS amcheck");
+    } catch (const EArchiveError &e) {
+      report.notChecked.push_back(
+          "the server's pages of the archive's tables and indexes "
+          "(the amcheck extension cannot be used: " +
+          serverReason(e) + ")");
+      return;
+    }
+    checkPages(report);
+  }
+
+ private:
+  void checkReferences(CheckReport &report) {
     const auto orphans = query(
         "SELECT (SELECT count(*) FROM tests t WHERE NOT EXISTS "
         "(SELECT 1 FROM assets a WHERE a.id = t.asset_id)), "
@@ -177,11 +192,64 @@ class PostgresEngine : public ArchiveEngine {
                           "tests without their readings"};
     for (std::size_t i = 0; i < 3; ++i)
       if (auto n = sqlInt(orphans.at(0).at(i)); n && *n > 0)
-        problems.push_back(std::to_string(*n) + " " + what[i]);
-    return problems;
+        report.problems.push_back(std::to_string(*n) + " " + what[i]);
   }
 
- private:
+  // Each table of the archive (its TOAST data too) with verify_heapam, each of their
+  // B-tree indexes with bt_index_check, every row looked for in it. Both take only the
+  // locks a reader takes: writers go on meanwhile.
+  void checkPages(CheckReport &report) {
+    const auto relations = query(
+        "SELECT c.relname, c.relkind FROM pg_catalog.pg_class c "
+        "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+        "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'i') AND "
+        "(c.relname = ANY ($1::text[]) OR c.oid IN (SELECT i.indexrelid FROM pg_catalog.pg_index "
+        "i JOIN pg_catalog.pg_class t ON t.oid = i.indrelid WHERE t.relnamespace = n.oid AND "
+        "t.relname = ANY ($1::text[]))) ORDER BY c.relkind DESC, c.relname",
+        {std::string("{archive_meta,assets,asset_changes,tests,test_readings}")});
+    // What the server refused, by kind and reason: the names refused.
+    std::map<std::pair<bool, std::string>, std::string> refused;
+    for (const SqlRow &r : relations) {
+      const std::string name = sqlText(r.at(0)).value_or("");
+      const bool table = sqlText(r.at(1)).value_or("") == "r";
+      try {
+        if (table) {
+          for (const SqlRow &fault :
+               query("SELECT blkno, offnum, msg FROM verify_heapam(quote_ident($1)::regclass)",
+                     {name}))
+            report.problems.push_back("table " + name + ", page " +
+                                      std::to_string(sqlInt(fault.at(0)).value_or(-1)) + ": " +
+                                      sqlText(fault.at(2)).value_or("damaged"));
+        } else {
+          query("SELECT bt_index_check(quote_ident($1)::regclass, true)", {name});
+        }
+      } catch (const EArchiveError &e) {
+        // A damaged index is an error of the check; a refusal is a check not run.
+        const std::string reason = serverReason(e);
+        if (reason.find("permission denied") != std::string::npos ||
+            reason.find("does not exist") != std::string::npos) {
+          std::string &names = refused[{table, reason}];
+          names += (names.empty() ? "" : ", ") + name;
+        } else {
+          report.problems.push_back((table ? "table " : "index ") + name + ": " + reason);
+        }
+      }
+    }
+    for (const auto &[kind, names] : refused)
+      report.notChecked.push_back((kind.first ? "the pages of tables " : "the indexes ") + names +
+                                  " (" + kind.second + ")");
+  }
+
+  // The server's own words in a failure, without the archive's name and the statement.
+  std::string serverReason(const EArchiveError &e) const {
+    std::string text = e.what();
+    const std::string prefix = "archive '" + where_ + "': ";
+    if (text.starts_with(prefix)) text.erase(0, prefix.size());
+    if (const auto at = text.find(" (in: "); at != std::string::npos) text.erase(at);
+    if (text.starts_with("ERROR:  ")) text.erase(0, 8);
+    return text.substr(0, text.find('\n'));  // without the server's hint
+  }
+
   [[noreturn]] void fail(const std::string &what) const {
     throw EArchiveError("archive '" + where_ + "': " + what);
   }
