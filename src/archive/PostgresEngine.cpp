@@ -278,6 +278,13 @@ class PostgresEngine : public ArchiveEngine {
     return statements_.emplace(text, std::move(statement)).first->second;
   }
 
+  // The first line of a server's message, without its severity ("FATAL:  …").
+  static std::string firstLine(std::string text) {
+    text = text.substr(0, text.find('\n'));
+    if (const auto at = text.find(":  "); at != std::string::npos && at < 10) text.erase(0, at + 3);
+    return text;
+  }
+
   std::string serverMessage() const {
     std::string text = conn_ ? PQerrorMessage(conn_) : "out of memory";
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -288,7 +295,7 @@ class PostgresEngine : public ArchiveEngine {
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
     if (PQstatus(conn_) == CONNECTION_BAD)
-      fail("the connection to the server was lost: " + serverMessage());
+      fail("the connection to the server was lost (" + firstLine(serverMessage()) + ").");
     std::string text = result ? PQresultErrorMessage(result) : serverMessage();
     while (!text.empty() && text.back() == '\n') text.pop_back();
     std::string excerpt(sql.substr(0, 60));

@@ -454,6 +454,11 @@ TEST_F(FrmArchiveServerTest, ALostConnectionIsToldNothingTypedIsLostAndTheNextTr
   EXPECT_EQ(save->Remarks->text(), "after rewind");
   EXPECT_EQ(insulation->runs().size(), 1u);
   EXPECT_TRUE(dialogs.boxes.empty());
+  if (!shotDir().isEmpty()) {
+    QDir().mkpath(shotDir());
+    QTest::qWait(50);
+    EXPECT_TRUE(save->grab().save(shotDir() + "/save-lost-connection.png"));
+  }
 
   save->SaveClick();
   ASSERT_TRUE(pumpUntil([&] { return !dialogs.boxes.empty(); }, 10s));
@@ -470,6 +475,10 @@ TEST_F(FrmArchiveServerTest, ALostConnectionIsToldNothingTypedIsLostAndTheNextTr
   EXPECT_TRUE(window().Status->text().startsWith("The archive could not be read"))
       << window().Status->text().toStdString();
   EXPECT_EQ(window().Search->text(), "M-1");
+  if (!shotDir().isEmpty()) {
+    QTest::qWait(50);
+    EXPECT_TRUE(window().grab().save(shotDir() + "/archive-lost.png"));
+  }
   window().refreshAssets();
   ASSERT_TRUE(settled());
   EXPECT_EQ(window().Status->text(), "");
