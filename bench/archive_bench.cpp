@@ -4,6 +4,11 @@
 // on disk per stored reading (≤ 32). PostgreSQL runs on a server of its own on loopback,
 // with fsync on.
 //
+// Each save is one synced commit on both engines: SQLite (WAL, synchronous = FULL) syncs its
+// write-ahead file with fdatasync at every commit, and PostgreSQL (fsync and
+// synchronous_commit on, as the server's defaults) its write-ahead log with fdatasync
+// (wal_sync_method's default on Linux).
+//
 // The archives are built once in $VEXAL_BENCH_DIR (default /tmp/vexal-bench) and take a few
 // minutes; this benchmark is not part of the test suite.
 
