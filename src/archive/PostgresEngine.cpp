@@ -169,6 +169,7 @@ class PostgresEngine : public ArchiveEngine {
     try {
       script("CREATE EXTENSION IF NOT EXISTS amcheck");
     } catch (const EArchiveError &e) {
+      if (!refusedByServer()) throw;
       report.notChecked.push_back(
           "the server's pages of the archive's tables and indexes "
           "(the amcheck extension cannot be used: " +
@@ -224,20 +225,30 @@ class PostgresEngine : public ArchiveEngine {
           query("SELECT bt_index_check(quote_ident($1)::regclass, true)", {name});
         }
       } catch (const EArchiveError &e) {
-        // A damaged index is an error of the check; a refusal is a check not run.
+        // A damaged index is what the check is for; a refusal is a check not run; anything
+        // else (a lost connection) is a check that failed, never a pass.
         const std::string reason = serverReason(e);
-        if (reason.find("permission denied") != std::string::npos ||
-            reason.find("does not exist") != std::string::npos) {
+        if (failedState_.starts_with("XX")) {
+          report.problems.push_back((table ? "table " : "index ") + name + ": " + reason);
+        } else if (refusedByServer()) {
           std::string &names = refused[{table, reason}];
           names += (names.empty() ? "" : ", ") + name;
         } else {
-          report.problems.push_back((table ? "table " : "index ") + name + ": " + reason);
+          throw;
         }
       }
     }
     for (const auto &[kind, names] : refused)
       report.notChecked.push_back((kind.first ? "the pages of tables " : "the indexes ") + names +
                                   " (" + kind.second + ")");
+  }
+
+  // The last statement that failed was refused (a missing privilege, function or extension,
+  // a read-only server), not run and failed.
+  bool refusedByServer() const {
+    for (const char *refusal : {"42", "0A", "58", "25006"})
+      if (failedState_.starts_with(refusal)) return true;
+    return false;
   }
 
   // The server's own words in a failure, without the archive's name and the statement.
@@ -294,6 +305,8 @@ class PostgresEngine : public ArchiveEngine {
   void check(PGresult *result, std::string_view sql) {
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return;
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    failedState_ = state ? state : "";
     if (PQstatus(conn_) == CONNECTION_BAD)
       fail("the connection to the server was lost (" + firstLine(serverMessage()) + ").");
     std::string text = result ? PQresultErrorMessage(result) : serverMessage();
@@ -374,6 +387,7 @@ class PostgresEngine : public ArchiveEngine {
   std::string where_;
   PGconn *conn_ = nullptr;
   std::shared_ptr<PGcancel> canceller_;
+  std::string failedState_;  // SQLSTATE of the last statement that failed
   std::map<std::string, Statement, std::less<>> statements_;
 };
 

@@ -264,6 +264,33 @@ TEST(ArchiveServerTest, CheckNamesWhatTheServerDidNotLetItCheck) {
                            "; DROP ROLE " + role);
 }
 
+// A damaged page of an index on the server's disk is found by check, never passed.
+TEST(ArchiveServerTest, CheckFindsADamagedIndexPageOnTheServersDisk) {
+  test_pg::PostgresServer server(
+      (fs::temp_directory_path() / ("vexal-pg-damaged-" + std::to_string(::getpid()))).string());
+  std::string indexFile;
+  {
+    auto archive = Archive::open(archiveLocation(server.conninfo()));
+    archive->addAsset(EngineArchiveTest::motor("M1"));
+    archive->storeTest(EngineArchiveTest::test("M1", "2024-03-01", tenMinuteRun(200, 3)));
+    EXPECT_TRUE(archive->check().whole());
+    indexFile = sqlText(archive->engine()
+                            .query("SELECT pg_relation_filepath('tests_by_asset')", {})
+                            .at(0)
+                            .at(0))
+                    .value_or("");
+  }
+  server.restart([&](const std::string &data) {
+    std::fstream index(data + "/" + indexFile, std::ios::in | std::ios::out | std::ios::binary);
+    index.seekp(8192);  // its first leaf page, after the index's own first page
+    index << std::string(8192, 'Z');
+    ASSERT_TRUE(index.good()) << indexFile;
+  });
+  const CheckReport report = Archive::open(archiveLocation(server.conninfo()))->check();
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_TRUE(report.problems[0].starts_with("index tests_by_asset: ")) << report.problems[0];
+}
+
 TEST(ArchiveServerTest, ADatabaseOfAnotherProgramIsRefusedAndLeftAsItIs) {
   const std::string conninfo = test_pg::freshDatabase();
   {
