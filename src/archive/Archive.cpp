@@ -180,6 +180,10 @@ int Archive::schemaVersion() const {
   return version_;
 }
 
+void Archive::cancel() noexcept {
+  engine_->cancel();
+}
+
 void Archive::addAsset(const Asset &asset) {
   if (asset.tag.empty()) throw EArchiveError("an asset needs a tag");
   WriteTransaction transaction(*engine_);
@@ -446,7 +450,7 @@ std::optional<TestReadings> Archive::testReadings(const std::string &id) {
 
 CheckReport Archive::check() {
   CheckReport report;
-  report.problems = engine_->integrityProblems();
+  engine_->checkIntegrity(report);
   // In batches, so that a large archive is never held in memory at once.
   constexpr std::int64_t kBatch = 500;
   std::string after;

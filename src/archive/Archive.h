@@ -66,6 +66,10 @@ class Archive {
   // recomputed from its readings.
   CheckReport check();
 
+  // Asks the call running now on another thread to stop: it fails, and whatever it was
+  // writing is rolled back. Safe from any thread.
+  void cancel() noexcept;
+
   // Statements of the engine, for tests and tools that look underneath.
   ArchiveEngine &engine() { return *engine_; }
 

@@ -42,8 +42,14 @@ class ArchiveEngine {
   virtual void commit() = 0;
   virtual void rollback() noexcept = 0;
 
-  // The engine's own integrity check: nothing when whole, else what it found.
-  virtual std::vector<std::string> integrityProblems() = 0;
+  // The engine's own integrity check: adds to `report` what it found wrong, and what it
+  // could not check.
+  virtual void checkIntegrity(CheckReport &report) = 0;
+
+  // Asks the statement running now on another thread to stop; it then fails, and the
+  // transaction it is in is rolled back. Safe to call from any thread, and never waits for
+  // the server.
+  virtual void cancel() noexcept = 0;
 };
 
 // Connects to (SQLite: opens or creates the file of) the location. Refuses a file that is

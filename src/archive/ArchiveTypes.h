@@ -167,11 +167,15 @@ struct TrendPoint {
   std::string verdict;
 };
 
-// What `check` found: nothing when the archive is whole.
+// What `check` found: nothing when the archive is whole. The checks that could not be run
+// (the server did not allow them) are named with the reason: then what was checked found
+// nothing wrong, but the archive is not known to be whole.
 struct CheckReport {
   std::int64_t testsChecked = 0;
   std::vector<std::string> problems;
+  std::vector<std::string> notChecked;
   bool whole() const { return problems.empty(); }
+  bool complete() const { return notChecked.empty(); }
 };
 
 }  // namespace vexal

@@ -82,14 +82,14 @@ class SqliteEngine : public ArchiveEngine {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 
-  std::vector<std::string> integrityProblems() override {
-    std::vector<std::string> problems;
+  void cancel() noexcept override { sqlite3_interrupt(db_); }
+
+  void checkIntegrity(CheckReport &report) override {
     for (const SqlRow &r : query("PRAGMA integrity_check", {}))
-      if (auto text = sqlText(r.at(0)); text && *text != "ok") problems.push_back(*text);
+      if (auto text = sqlText(r.at(0)); text && *text != "ok") report.problems.push_back(*text);
     for (const SqlRow &r : query("PRAGMA foreign_key_check", {}))
-      problems.push_back("a row of " + sqlText(r.at(0)).value_or("?") +
-                         " refers to a missing row of " + sqlText(r.at(2)).value_or("?"));
-    return problems;
+      report.problems.push_back("a row of " + sqlText(r.at(0)).value_or("?") +
+                                " refers to a missing row of " + sqlText(r.at(2)).value_or("?"));
   }
 
  private:

@@ -226,6 +226,71 @@ TEST(ArchiveServerTest, ALostConnectionIsToldAndTheTestCanBeSavedAgain) {
   EXPECT_EQ(again->history("M1").size(), 1u);
 }
 
+// The check reads the server's pages where the role may (the tests' role is the server's
+// superuser); a role that may not names what it did not check, and never calls it whole.
+TEST(ArchiveServerTest, CheckNamesWhatTheServerDidNotLetItCheck) {
+  const std::string conninfo = test_pg::freshDatabase();
+  auto archive = Archive::open(archiveLocation(conninfo));
+  archive->addAsset(EngineArchiveTest::motor("M1"));
+  archive->storeTest(EngineArchiveTest::test("M1", "2024-03-01", tenMinuteRun(200, 3)));
+  const CheckReport full = archive->check();
+  EXPECT_TRUE(full.whole() && full.complete()) << ::testing::PrintToString(full.notChecked);
+  EXPECT_EQ(archive->engine()
+                .query("SELECT count(*) FROM pg_extension WHERE extname = 'amcheck'", {})
+                .at(0)
+                .at(0),
+            SqlValue(std::int64_t{1}));
+
+  const std::string role = "clerk_" + std::to_string(::getpid());
+  archive->engine().script("CREATE ROLE " + role +
+                           " LOGIN; GRANT SELECT ON ALL TABLES IN SCHEMA "
+                           "public TO " +
+                           role + "; DROP EXTENSION amcheck");
+  auto clerk = Archive::open(archiveLocation(conninfo + " user=" + role));
+  const CheckReport partial = clerk->check();
+  EXPECT_TRUE(partial.whole());
+  EXPECT_EQ(partial.testsChecked, 1);
+  ASSERT_EQ(partial.notChecked.size(), 1u);
+  EXPECT_NE(partial.notChecked[0].find("amcheck"), std::string::npos) << partial.notChecked[0];
+  archive->engine().script("CREATE EXTENSION amcheck");
+  const CheckReport refused = clerk->check();
+  ASSERT_EQ(refused.notChecked.size(), 2u);  // the indexes, the tables
+  EXPECT_NE(refused.notChecked[0].find("tests_stored_once"), std::string::npos)
+      << refused.notChecked[0];
+  EXPECT_NE(refused.notChecked[1].find("test_readings"), std::string::npos)
+      << refused.notChecked[1];
+  clerk.reset();
+  archive->engine().script("REASSIGN OWNED BY " + role + " TO postgres; DROP OWNED BY " + role +
+                           "; DROP ROLE " + role);
+}
+
+// A damaged page of an index on the server's disk is found by check, never passed.
+TEST(ArchiveServerTest, CheckFindsADamagedIndexPageOnTheServersDisk) {
+  test_pg::PostgresServer server(
+      (fs::temp_directory_path() / ("vexal-pg-damaged-" + std::to_string(::getpid()))).string());
+  std::string indexFile;
+  {
+    auto archive = Archive::open(archiveLocation(server.conninfo()));
+    archive->addAsset(EngineArchiveTest::motor("M1"));
+    archive->storeTest(EngineArchiveTest::test("M1", "2024-03-01", tenMinuteRun(200, 3)));
+    EXPECT_TRUE(archive->check().whole());
+    indexFile = sqlText(archive->engine()
+                            .query("SELECT pg_relation_filepath('tests_by_asset')", {})
+                            .at(0)
+                            .at(0))
+                    .value_or("");
+  }
+  server.restart([&](const std::string &data) {
+    std::fstream index(data + "/" + indexFile, std::ios::in | std::ios::out | std::ios::binary);
+    index.seekp(8192);  // its first leaf page, after the index's own first page
+    index << std::string(8192, 'Z');
+    ASSERT_TRUE(index.good()) << indexFile;
+  });
+  const CheckReport report = Archive::open(archiveLocation(server.conninfo()))->check();
+  ASSERT_EQ(report.problems.size(), 1u);
+  EXPECT_TRUE(report.problems[0].starts_with("index tests_by_asset: ")) << report.problems[0];
+}
+
 TEST(ArchiveServerTest, ADatabaseOfAnotherProgramIsRefusedAndLeftAsItIs) {
   const std::string conninfo = test_pg::freshDatabase();
   {

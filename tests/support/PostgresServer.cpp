@@ -86,13 +86,23 @@ PostgresServer::PostgresServer(const std::string &folder, bool durable) : folder
                  folder_ + "/initdb.log 2>&1") != 0)
     throw std::runtime_error("initdb failed: " + slurp(folder_ + "/initdb.log"));
   port_ = freePort();
-  const std::string settings = "-p " + std::to_string(port_) + " -k " + folder_ +
-                               " -c listen_addresses=127.0.0.1" +
-                               (durable ? "" : " -c fsync=off -c synchronous_commit=off");
-  if (runAsOwner(bin + "/pg_ctl -D " + folder_ + "/data -l " + folder_ + "/server.log -w -o \"" +
-                 settings + "\" start >/dev/null 2>&1") != 0)
+  settings_ = "-p " + std::to_string(port_) + " -k " + folder_ + " -c listen_addresses=127.0.0.1" +
+              (durable ? "" : " -c fsync=off -c synchronous_commit=off");
+  start();
+}
+
+void PostgresServer::start() {
+  if (runAsOwner(binFolder() + "/pg_ctl -D " + folder_ + "/data -l " + folder_ +
+                 "/server.log -w -o \"" + settings_ + "\" start >/dev/null 2>&1") != 0)
     throw std::runtime_error("the server did not start: " + slurp(folder_ + "/server.log"));
   running_ = true;
+}
+
+void PostgresServer::restart(const std::function<void(const std::string &dataFolder)> &meanwhile) {
+  runAsOwner(binFolder() + "/pg_ctl -D " + folder_ + "/data -m fast -w stop >/dev/null 2>&1");
+  running_ = false;
+  meanwhile(folder_ + "/data");
+  start();
 }
 
 PostgresServer::~PostgresServer() {

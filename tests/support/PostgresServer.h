@@ -4,6 +4,7 @@
 // ctest starts one for all the archive tests (the fixture `postgres_server`; the file named
 // by VEXAL_TEST_POSTGRES_FILE holds its connection string); a test run by hand starts its own.
 
+#include <functional>
 #include <string>
 
 namespace vexal::test_pg {
@@ -21,13 +22,18 @@ class PostgresServer {
   std::string conninfo() const { return conninfoOf("postgres"); }
   std::string conninfoOf(const std::string &database) const;
   void stop();
+  // Stops the server (its data kept), runs `meanwhile` on its data folder, starts it again.
+  void restart(const std::function<void(const std::string &dataFolder)> &meanwhile);
   // Leaves the server running after this object (the ctest fixture stops it later).
   void detach() { running_ = false; }
   // Stops the server that runs in `folder` and removes the folder.
   static void stopIn(const std::string &folder);
 
  private:
+  void start();
+
   std::string folder_;
+  std::string settings_;  // the server's command-line settings
   int port_ = 0;
   bool running_ = false;
 };

@@ -3,6 +3,10 @@
 // window never waits on a large file or a slow server; each result comes back on the
 // window's thread. A call that fails (a lost connection, a full disk, a refused server)
 // brings its message back instead, and the next call opens the archive afresh.
+//
+// Closing never waits long on the archive: the calls asked get a moment to finish, then the
+// one running is cancelled (rolled back on the archive, never half-written), and a call that
+// still does not end (a server that does not answer) is left to end on its own thread.
 
 #include <QObject>
 #include <QString>
@@ -22,8 +26,14 @@ class ArchiveWorker : public QObject {
   // Opens the archive on the worker thread when the first call needs it; throws on failure.
   using Opener = std::function<std::unique_ptr<Archive>()>;
 
+  // How long closing waits for the calls asked to finish, and then for the one running to
+  // be cancelled.
+  static constexpr int kFinishWaitMs = 500;
+  static constexpr int kCancelWaitMs = 500;
+
   explicit ArchiveWorker(Opener open, QObject *parent = nullptr);
-  // Waits for the call under way, drops the ones still queued, and closes the archive.
+  // Lets the calls asked finish for a moment, then cancels the one running and drops the
+  // rest; closes the archive. Never calls anyone back.
   ~ArchiveWorker() override;
 
   // Runs `job` on the archive's thread; then `done` with its result, or `failed` with the
@@ -57,14 +67,15 @@ class ArchiveWorker : public QObject {
 
  private:
   using Answer = std::function<std::function<void()>(Archive &)>;
+  struct Shared;
   void post(QObject *receiver, Answer job, std::function<void(QString)> failed);
   void answered();
 
-  QThread thread_;
-  QObject *home_;  // lives on thread_: posted calls run in its context
-  Opener open_;
-  std::unique_ptr<Archive> store_;  // touched on thread_ only
-  int pending_ = 0;                 // touched on the window's thread only
+  // What the archive's thread uses: it outlives the worker when a call does not end.
+  std::shared_ptr<Shared> shared_;
+  QThread *thread_;
+  QObject *home_;    // lives on thread_: posted calls run in its context
+  int pending_ = 0;  // touched on the window's thread only
 };
 
 }  // namespace vexal

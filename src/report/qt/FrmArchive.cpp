@@ -151,11 +151,13 @@ TFrmArchive::TFrmArchive(ArchiveWorker &worker, PreviewerMaker previewers, const
   split->setSizes({440, 840});
 
   auto *buttons = new QHBoxLayout;
-  buttons->addWidget(Status, 1);
+  buttons->addStretch(1);
   for (QPushButton *b : {OpenTestButton, ReportButton, RefreshButton, CloseButton})
     buttons->addWidget(b);
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(split, 1);
+  // A row of its own: a long message wraps onto as many lines as it needs.
+  layout->addWidget(Status);
   layout->addLayout(buttons);
 
   searchSoon_ = new QTimer(this);
@@ -203,7 +205,8 @@ void TFrmArchive::ask(Job job, Done done) {
 void TFrmArchive::tellFailure(const QString &reason) {
   Status->setStyleSheet(QStringLiteral("color: #c00000"));
   Status->setText(QStringLiteral("The archive could not be read: ") + reason +
-                  QStringLiteral(" - press Refresh to try again."));
+                  (reason.endsWith('.') ? QStringLiteral(" ") : QStringLiteral(". ")) +
+                  QStringLiteral("Press Refresh to try again."));
 }
 
 void TFrmArchive::showArchive() {

@@ -1,16 +1,20 @@
 // The archive in the windows, on a scratch SQLite archive: a run saved from the Insulation
 // Test window shows in the Archive window's history; an asset with five tests over five
 // years shows its halved mark, trend and overlay, opens a test read-only and prints its
-// history; an archive that cannot be read is told and loses nothing typed.
+// history; an archive that cannot be read is told and loses nothing typed. On a PostgreSQL
+// archive: a lost server connection is told, nothing typed is lost and the next try connects
+// again; closing during a call the server holds up neither waits for it nor half-writes it.
 // VEXAL_SHOT_DIR keeps a picture of the Archive window and the history report as PDF.
 #include "report/qt/FrmArchive.h"
 
 #include <gtest/gtest.h>
 
+#include <libpq-fe.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +26,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QtCharts/QXYSeries>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 
@@ -37,6 +42,7 @@
 #include "report/qt/ReportRenderer.h"
 #include "report/qt/SaveToArchive.h"
 #include "support/EventPump.h"
+#include "support/PostgresServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TableRows.h"
 
@@ -358,6 +364,159 @@ TEST_F(FrmArchiveTest, ArchiveCallsNeverHoldTheWindowsThread) {
   ASSERT_TRUE(pumpUntil([&] { return answer.has_value(); }, 10s));
   EXPECT_EQ(opened, 2);
   EXPECT_EQ(worker.pending(), 0);
+}
+
+// A call that never ends (a server that answers nothing, not even a cancel) is left to its
+// thread when the worker closes: closing does not wait for it, and nobody is answered later.
+TEST_F(FrmArchiveTest, ClosingLeavesACallThatNeverEndsBehind) {
+  QObject receiver;
+  QSemaphore release;
+  std::atomic<bool> ended{false};
+  bool answered = false;
+  auto worker = std::make_unique<ArchiveWorker>([&] { return Archive::open(location); });
+  worker->run(
+      &receiver,
+      [&](Archive &) {
+        release.acquire();
+        ended = true;
+        return 0;
+      },
+      [&](int) { answered = true; });
+  QTest::qWait(50);
+  QElapsedTimer closing;
+  closing.start();
+  worker.reset();
+  EXPECT_LT(closing.elapsed(), 3000);
+  release.release();
+  ASSERT_TRUE(pumpUntil([&] { return ended.load(); }, 10s));
+  QTest::qWait(50);
+  EXPECT_FALSE(answered);
+}
+
+// A connection of the test's own to the server of the archive.
+class ServerSide {
+ public:
+  explicit ServerSide(const std::string &conninfo) : conn_(PQconnectdb(conninfo.c_str())) {}
+  ~ServerSide() { PQfinish(conn_); }
+  // The first value of the statement's first row ("" when none); fails the test on error.
+  std::string run(const std::string &sql) {
+    PGresult *r = PQexec(conn_, sql.c_str());
+    const auto status = PQresultStatus(r);
+    EXPECT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        << sql << ": " << PQresultErrorMessage(r);
+    std::string first = PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "";
+    PQclear(r);
+    return first;
+  }
+
+ private:
+  PGconn *conn_;
+};
+
+constexpr const char *kOtherBackends =
+    "FROM pg_stat_activity WHERE datname = current_database() AND pid <> pg_backend_pid()";
+
+class FrmArchiveServerTest : public FrmArchiveTest {
+ protected:
+  FrmArchiveServerTest() : conninfo(test_pg::freshDatabase()), server(conninfo) {
+    location = archiveLocation(conninfo);
+  }
+  // Drops every connection of the program to the archive, as a server restart would.
+  void dropConnections() {
+    EXPECT_NE(server.run(std::string("SELECT count(pg_terminate_backend(pid)) ") + kOtherBackends),
+              "0");
+  }
+
+  std::string conninfo;
+  ServerSide server;
+};
+
+TEST_F(FrmArchiveServerTest, ALostConnectionIsToldNothingTypedIsLostAndTheNextTryConnects) {
+  addPiRun(table, at(10, 0, 0));
+  openWindows();
+  insulation->WindingTemperature->setText("20");
+  commands->showArchive();
+  TSaveToArchive *save = commands->saveRun();
+  ASSERT_TRUE(settled());
+  dropConnections();
+
+  save->Tag->setText("M-101");
+  save->AssetName->setText("Feed pump motor");
+  save->Remarks->setText("after rewind");
+  save->SaveClick();
+  ASSERT_TRUE(settled());
+  const QString told = save->Status->text();
+  EXPECT_TRUE(told.startsWith("Not stored: ") && told.contains("connection to the server was lost"))
+      << told.toStdString();
+  EXPECT_TRUE(save->isVisible());
+  EXPECT_TRUE(save->SaveButton->isEnabled());
+  EXPECT_EQ(save->Tag->text(), "M-101");
+  EXPECT_EQ(save->Remarks->text(), "after rewind");
+  EXPECT_EQ(insulation->runs().size(), 1u);
+  EXPECT_TRUE(dialogs.boxes.empty());
+  if (!shotDir().isEmpty()) {
+    QDir().mkpath(shotDir());
+    QTest::qWait(50);
+    EXPECT_TRUE(save->grab().save(shotDir() + "/save-lost-connection.png"));
+  }
+
+  save->SaveClick();
+  ASSERT_TRUE(pumpUntil([&] { return !dialogs.boxes.empty(); }, 10s));
+  EXPECT_TRUE(dialogs.boxes.back().text.startsWith("Stored as test "))
+      << dialogs.boxes.back().text.toStdString();
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window().AssetList->rowCount(), 1);
+
+  // The Archive window alike: told, its search kept, and read again on Refresh.
+  dropConnections();
+  window().Search->setText("M-1");
+  window().refreshAssets();
+  ASSERT_TRUE(settled());
+  EXPECT_TRUE(window().Status->text().startsWith("The archive could not be read"))
+      << window().Status->text().toStdString();
+  EXPECT_EQ(window().Search->text(), "M-1");
+  if (!shotDir().isEmpty()) {
+    QTest::qWait(50);
+    EXPECT_TRUE(window().grab().save(shotDir() + "/archive-lost.png"));
+  }
+  window().refreshAssets();
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window().Status->text(), "");
+  EXPECT_EQ(window().AssetList->rowCount(), 1);
+}
+
+// Another program holds the assets table: the save waits on the server when the program is
+// closed. Closing cancels it, and the archive has none of it.
+TEST_F(FrmArchiveServerTest, ClosingDuringAHeldSaveNeitherWaitsNorHalfWrites) {
+  Archive::open(location);
+  addPiRun(table, at(10, 0, 0));
+  openWindows();
+  TSaveToArchive *save = commands->saveRun();
+  ASSERT_TRUE(settled());
+  ServerSide holder(conninfo);
+  holder.run("BEGIN");
+  holder.run("LOCK TABLE assets IN SHARE MODE");
+  save->Tag->setText("M-101");
+  save->SaveClick();
+  ASSERT_TRUE(pumpUntil(
+      [&] {
+        return server.run(std::string("SELECT count(*) ") + kOtherBackends +
+                          " AND wait_event_type = 'Lock'") == "1";
+      },
+      10s));
+
+  QElapsedTimer closing;
+  closing.start();
+  commands.reset();
+  EXPECT_LT(closing.elapsed(), 3000);
+  holder.run("COMMIT");
+  auto archive = Archive::open(location);
+  EXPECT_FALSE(archive->findAsset("M-101"));
+  EXPECT_TRUE(archive->check().problems.empty());
+  archive.reset();
+  // The program's connections end (the server notes it a moment later): the holder's is left.
+  EXPECT_TRUE(pumpUntil(
+      [&] { return server.run(std::string("SELECT count(*) ") + kOtherBackends) == "1"; }, 10s));
 }
 
 }  // namespace
