@@ -3,9 +3,12 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "archive/ArchiveEngine.h"
 
@@ -17,6 +20,8 @@ namespace {
 constexpr int kApplicationId = 0x5645584C;
 // How long a writer waits for another one before giving up.
 constexpr int kBusyTimeoutMs = 60'000;
+// How often a waiting writer looks again (and sees a cancel).
+constexpr int kBusyStepMs = 10;
 constexpr char kSqliteHeader[] = "SQLite format 3";  // with its NUL: 16 bytes
 
 class SqliteEngine : public ArchiveEngine {
@@ -40,7 +45,7 @@ class SqliteEngine : public ArchiveEngine {
     if (sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr) != SQLITE_OK)
       fail("cannot open: " + std::string(db_ ? sqlite3_errmsg(db_) : "out of memory"));
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, &SqliteEngine::waitForOtherWriter, this);
     refuseForeignDatabase();
     // Only now is anything written to the file.
     script("PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL;");
@@ -82,7 +87,13 @@ class SqliteEngine : public ArchiveEngine {
     if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   }
 
-  void cancel() noexcept override { sqlite3_interrupt(db_); }
+  // sqlite3_interrupt stops a running statement but not the wait for another program's write
+  // lock, so that wait looks at a flag of its own; once cancelled, the engine gives up every
+  // later wait at once too (it is cancelled only as the program closes).
+  void cancel() noexcept override {
+    cancelled_ = true;
+    sqlite3_interrupt(db_);
+  }
 
   void checkIntegrity(CheckReport &report) override {
     for (const SqlRow &r : query("PRAGMA integrity_check", {}))
@@ -194,7 +205,16 @@ class SqliteEngine : public ArchiveEngine {
   }
 
   std::string path_;
+  // Called by SQLite while another connection holds the lock: 1 to try again, 0 to give up.
+  static int waitForOtherWriter(void *self, int attempts) {
+    if (static_cast<SqliteEngine *>(self)->cancelled_ || attempts * kBusyStepMs >= kBusyTimeoutMs)
+      return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyStepMs));
+    return 1;
+  }
+
   sqlite3 *db_ = nullptr;
+  std::atomic<bool> cancelled_ = false;
   std::map<std::string, sqlite3_stmt *, std::less<>> statements_;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "ArchiveFixture.h"
@@ -17,6 +18,7 @@ namespace vexal::archive_test {
 namespace {
 
 using ArchiveTest = EngineArchiveTest;
+using namespace std::chrono_literals;
 
 TEST_P(ArchiveTest, StoredTestReadsBackExactlyWithItsResults) {
   auto archive = open();
@@ -291,6 +293,26 @@ TEST_P(ArchiveTest, TwoWritersAtOnceBothSucceed) {
   EXPECT_EQ(archive->history("A").size(), 25u);
   EXPECT_EQ(archive->history("B").size(), 25u);
   EXPECT_TRUE(archive->check().whole());
+}
+
+// As the program closes, a save still waiting for another program's write is cancelled:
+// it gives up at once (not after the minute it would wait) and stores nothing.
+TEST_P(ArchiveTest, ACancelledSaveGivesUpWaitingForAnotherWriter) {
+  auto archive = open();
+  archive->addAsset(motor("W"));
+  auto other = open();
+  other->engine().begin();
+  if (GetParam() == ArchiveEngineKind::Postgres)
+    other->engine().script("LOCK TABLE tests IN EXCLUSIVE MODE");
+  auto save = std::async(std::launch::async, [&] {
+    archive->storeTest(test("W", "2024-05-01", tenMinuteRun(900, 2.5)));
+  });
+  EXPECT_EQ(save.wait_for(300ms), std::future_status::timeout) << "the save waits";
+  archive->cancel();
+  ASSERT_EQ(save.wait_for(20s), std::future_status::ready);
+  EXPECT_THROW(save.get(), EArchiveError);
+  other->engine().rollback();
+  EXPECT_TRUE(open()->history("W").empty());
 }
 
 TEST_P(ArchiveTest, AKillDuringSavesLeavesEveryTestWholeOrAbsent) {
