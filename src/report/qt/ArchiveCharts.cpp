@@ -177,6 +177,26 @@ void AssetTrendChart::setTrend(const AssetTrend &trend) {
   placeAxes();
 }
 
+// Tests over years: the axis runs from the new year before the first to the one after the
+// last, a tick and a label at each new year (every second or fifth year over a decade or
+// more). The axis spaces its ticks evenly in time while leap years are a day longer, so the
+// range starts a day into the year: no tick then falls on the last day of the year before.
+void AssetTrendChart::placeYears(double &first, double &last) {
+  // (from two days before the first test, so that a test of 1 January lies in the range)
+  const int from =
+      QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - 2 * kDayMs)).date().year();
+  int years = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)).date().year() + 1 - from;
+  const int step = years <= 10 ? 1 : years <= 20 ? 2 : 5;
+  years = (years + step - 1) / step * step;
+  const QDateTime start = QDate(from, 1, 2).startOfDay(),
+                  end = QDate(from + years, 1, 2).startOfDay();
+  first = static_cast<double>(start.toMSecsSinceEpoch());
+  last = static_cast<double>(end.toMSecsSinceEpoch());
+  dates_->setRange(start, end);
+  dates_->setFormat(QStringLiteral("yyyy"));
+  dates_->setTickCount(years / step + 1);
+}
+
 void AssetTrendChart::placeAxes() {
   // The dates with a margin either side; a month either way around a single test.
   double first = axisMs(trend_.firstMs), last = axisMs(trend_.lastMs);
@@ -184,14 +204,17 @@ void AssetTrendChart::placeAxes() {
     const double now = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
     first = now - 365 * kDayMs, last = now;
   }
-  const double margin = std::max((last - first) * 0.05, 30 * kDayMs);
-  first -= margin, last += margin;
-  dates_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
-                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
-  // Days only where the tests lie within a year or two; months otherwise.
-  dates_->setFormat(last - first > 2 * 365 * kDayMs ? QStringLiteral("yyyy-MM")
-                                                    : QStringLiteral("yyyy-MM-dd"));
-  dates_->setTickCount(last - first > 2 * 365 * kDayMs ? 6 : 4);
+  if (last - first > 2 * 365 * kDayMs) {
+    placeYears(first, last);
+  } else {
+    // Days where the tests lie within a year or two.
+    const double margin = std::max((last - first) * 0.05, 30 * kDayMs);
+    first -= margin, last += margin;
+    dates_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)),
+                     QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)));
+    dates_->setFormat(QStringLiteral("yyyy-MM-dd"));
+    dates_->setTickCount(4);
+  }
 
   ChartRun ohms{QuantityKind::Resistance, {}};
   for (const TrendMark &m : trend_.resistance) ohms.points.push_back({0, m.value});

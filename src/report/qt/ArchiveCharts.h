@@ -38,6 +38,7 @@ class AssetTrendChart : public QChartView {
                           QScatterSeries::MarkerShape shape, double size);
   QLineSeries *line(const QString &name, const QPen &pen, bool onPiAxis);
   void placeAxes();
+  void placeYears(double &first, double &last);
 
   QChart *chart_;
   QDateTimeAxis *dates_;

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QXYSeries>
 #include <atomic>
 #include <chrono>
@@ -202,6 +203,14 @@ TEST_F(FrmArchiveTest, FiveYearsShowHalvedMarkTrendOverlayTestAndReport) {
   EXPECT_EQ(points("halved"), 1);
   EXPECT_EQ(points("pass") + points("fail"), 5);
   EXPECT_EQ(points("Min PI"), 2);
+  // The date axis is labelled at each new year, each year once (2020 and 2024 are leap years).
+  const auto *dates = static_cast<QDateTimeAxis *>(w.Trend->chart()->axes(Qt::Horizontal)[0]);
+  const qint64 from = dates->min().toMSecsSinceEpoch(), to = dates->max().toMSecsSinceEpoch();
+  QStringList labels;
+  for (int k = 0; k < dates->tickCount(); ++k)
+    labels << QDateTime::fromMSecsSinceEpoch(from + (to - from) * k / (dates->tickCount() - 1))
+                  .toString(dates->format());
+  EXPECT_EQ(labels.join(' ').toStdString(), "2020 2021 2022 2023 2024 2025");
   EXPECT_EQ(w.Overlay->curveCount(), 3);
   // Ticking another test adds its curve.
   w.History->item(0, 0)->setCheckState(Qt::Checked);
