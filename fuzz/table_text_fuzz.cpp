@@ -44,7 +44,7 @@ void checkSplit(std::string_view bytes) {
   SplitByDelimiter(text, delimiter, parts);
   check(!parts.empty(), "no pieces");
   std::string joined = parts[0];
-  for (std::size_t i = 1; i < parts.size(); ++i) joined += std::string(delimiter) + parts[i];
+  for (std::size_t i = 1; i < parts.size(); ++i) joined.append(delimiter).append(parts[i]);
   check(joined == text, "pieces do not join back into the text");
 }
 
