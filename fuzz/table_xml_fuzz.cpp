@@ -7,31 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "ResetDatapacketReader.h"
 #include "record/TableDatapacket.h"
 
 namespace {
 
 using namespace vexal;
+using fuzz::readWithResetReader;
+using fuzz::resetReader;
 
 void check(bool ok, const char *what) {
   if (ok) return;
   std::fprintf(stderr, "table_xml_fuzz: %s\n", what);
   std::abort();
-}
-
-// One reader, reset for each document, for the reads in pieces and the reads back: making an
-// expat parser (its buffers and encoding tables) cost more than reading most inputs. The
-// whole read goes through readTableDatapacket's fresh parser, so every input also checks that
-// a reset reader reads exactly as a new one.
-DatapacketReader &resetReader() {
-  static DatapacketReader reader;
-  reader.reset();
-  return reader;
-}
-
-bool readWithResetReader(std::string_view document, ReadingTable &table) {
-  DatapacketReader &reader = resetReader();
-  return reader.feed(document, true) && reader.finishInto(table);
 }
 
 void fillWithOldRows(ReadingTable &table) {

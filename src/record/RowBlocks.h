@@ -33,7 +33,7 @@ class RowBlocks {
  public:
   static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
   static constexpr std::size_t kLargeRows = kLargeBlockBytes / sizeof(T);
-  static constexpr std::size_t kFirstRows = 16;
+  static constexpr std::size_t kFirstRows = 4;
   static_assert(kFirstRows <= kLargeRows / 8, "a record is too large for these blocks");
 
  private:
