@@ -64,7 +64,7 @@ TEST(RowBlocks, HoldsEveryRecordInOrderAcrossTheBlocks) {
   }
 }
 
-// A store costs about what it holds: a few records take well under a kilobyte, and a
+// A store costs about what it holds: its first few records take one small block, and a
 // growing store never holds more than twice its records plus one block.
 TEST(RowBlocks, ReservesAboutWhatItHolds) {
   Blocks empty;
@@ -74,8 +74,8 @@ TEST(RowBlocks, ReservesAboutWhatItHolds) {
     for (std::size_t i = 0; i < count; ++i) blocks.push_back(recordFor(i));
     const std::size_t held = count * sizeof(Record);
     EXPECT_GE(blocks.reservedBytes(), held) << count;
-    if (count <= 16) {
-      EXPECT_LE(blocks.reservedBytes(), 1024u) << count;
+    if (count <= kFirst) {
+      EXPECT_LE(blocks.reservedBytes(), kFirst * sizeof(Record)) << count;
     }
     const std::size_t slack = count < Blocks::kGrowingRows ? held : std::size_t{2} << 20;
     EXPECT_LE(blocks.reservedBytes(), held + slack + kFirst * sizeof(Record)) << count;
