@@ -75,18 +75,28 @@ std::optional<Int> decimal(std::string_view text) {
   return value;
 }
 
-std::vector<std::string_view> splitTabs(std::string_view line) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t tab = line.find('\t');
-    parts.push_back(line.substr(0, tab));
-    if (tab == std::string_view::npos) return parts;
-    line.remove_prefix(tab + 1);
+// The tab-separated fields of a line, without allocating: no line that reads has more than
+// six, so a seventh only marks a line with too many (`size()` is then 7).
+class Fields {
+ public:
+  explicit Fields(std::string_view line) {
+    for (;;) {
+      const std::size_t tab = line.find('\t');
+      parts_[count_++] = line.substr(0, tab);
+      if (tab == std::string_view::npos || count_ == parts_.size()) return;
+      line.remove_prefix(tab + 1);
+    }
   }
-}
+  std::size_t size() const { return count_; }
+  std::string_view operator[](std::size_t i) const { return parts_[i]; }
+
+ private:
+  std::array<std::string_view, kTextFileFields + 1> parts_;
+  std::size_t count_ = 0;
+};
 
 // A row line of format 2; nothing when it does not read.
-std::optional<TableRow> readRowLine(const std::vector<std::string_view> &fields) {
+std::optional<TableRow> readRowLine(const Fields &fields) {
   if (fields.size() != kTextFileFields) return std::nullopt;
   TableRow row;
   if (fields[0] != kNoValue && !(row.no = decimal<std::int32_t>(fields[0]))) return std::nullopt;
@@ -107,7 +117,7 @@ std::optional<TableRow> readRowLine(const std::vector<std::string_view> &fields)
 // A row line of the text data format (journals of earlier versions).
 std::optional<TableRow> readTextFormatLine(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  const std::vector<std::string_view> fields = splitTabs(line);
+  const Fields fields(line);
   if (line.empty() || fields.size() > kTextFileFields) return std::nullopt;
   TableRow row;
   if (!trimControls(fields[0]).empty() && !(row.no = parseWholeNumber(fields[0])))
@@ -128,10 +138,14 @@ class JournalReader {
       : contents_(contents), table_(table) {}
 
   void line(std::string_view text) {
-    if (contents_.version == 2 && markLine(text)) return;
-    const auto row = contents_.version == 2   ? readRowLine(splitTabs(text))
-                     : contents_.version == 1 ? readTextFormatLine(text)
-                                              : std::nullopt;
+    std::optional<TableRow> row;
+    if (contents_.version == 2) {
+      const Fields fields(text);
+      if (markLine(fields)) return;
+      row = readRowLine(fields);
+    } else if (contents_.version == 1) {
+      row = readTextFormatLine(text);
+    }
     if (row)
       table_.appendRow(*row);
     else
@@ -142,8 +156,7 @@ class JournalReader {
   void finish() { dropOpenTakeOver(); }
 
  private:
-  bool markLine(std::string_view text) {
-    const std::vector<std::string_view> fields = splitTabs(text);
+  bool markLine(const Fields &fields) {
     if (fields[0] == kTakeBegin && fields.size() == 2) {
       dropOpenTakeOver();
       taking_ = true;

@@ -5,17 +5,29 @@
 
 namespace vexal {
 
-std::optional<std::string> &TableRow::text(Field f) {
+namespace {
+// The text field `f` of either form of a row (No and Time give I_Range).
+template <class Row>
+auto &textField(Row &row, Field f) {
   switch (f) {
     case Field::Value:
-      return value;
+      return row.value;
     case Field::Unit:
-      return unit;
+      return row.unit;
     case Field::VRange:
-      return vRange;
+      return row.vRange;
     default:
-      return iRange;
+      return row.iRange;
   }
+}
+}  // namespace
+
+std::optional<std::string> &TableRow::text(Field f) {
+  return textField(*this, f);
+}
+
+std::optional<std::string_view> &TableRowView::text(Field f) {
+  return textField(*this, f);
 }
 
 const std::optional<std::string> &TableRow::text(Field f) const {
@@ -30,13 +42,14 @@ std::string_view cut(std::string_view s) {
 
 std::uint32_t ReadingTable::intern(std::optional<std::string_view> text, std::uint32_t &last) {
   if (!text) return 0;
-  if (last != 0 && last < pool_->size() && (*pool_)[last] == cut(*text)) return last;
-  std::string key(cut(*text));
+  const std::string_view key = cut(*text);
+  if (last != 0 && pool_ && last < pool_->size() && (*pool_)[last] == key) return last;
   auto it = poolIndex_.find(key);
   if (it != poolIndex_.end()) return last = it->second;
+  if (!pool_) pool_ = std::make_shared<std::vector<std::string>>(1);
   auto id = static_cast<std::uint32_t>(pool_->size());
-  pool_->push_back(key);
-  poolIndex_.emplace(std::move(key), id);
+  pool_->emplace_back(key);
+  poolIndex_.emplace(pool_->back(), id);
   last = id;
   return id;
 }
@@ -80,9 +93,14 @@ void ReadingTable::appendRow(const TableRowView &row) {
   appendPacked(pack(row));
 }
 
+void ReadingTable::store(const Row &packed) {
+  if (!rows_) rows_ = std::make_shared<Rows>();
+  rows_->push_back(packed);
+}
+
 void ReadingTable::appendPacked(Row packed) {
   packed.state = kStateInserted;
-  rows_->push_back(packed);
+  store(packed);
   log_.push_back({static_cast<std::uint32_t>(rows_->size()), 0, kStateInserted});
   notifyAppended(rows_->size() - 1);
 }
@@ -90,7 +108,14 @@ void ReadingTable::appendPacked(Row packed) {
 void ReadingTable::appendRowWithState(const TableRow &row, std::uint8_t state) {
   Row packed = pack(row);
   packed.state = state;
-  rows_->push_back(packed);
+  store(packed);
+  notifyAppended(rows_->size() - 1);
+}
+
+void ReadingTable::appendRowWithState(const TableRowView &row, std::uint8_t state) {
+  Row packed = pack(row);
+  packed.state = state;
+  store(packed);
   notifyAppended(rows_->size() - 1);
 }
 
@@ -133,12 +158,12 @@ TableRow ReadingTable::row(std::size_t i) const {
 }
 
 TableRowView ReadingTable::view(std::size_t i) const {
-  return viewOf((*rows_)[i], *pool_);
+  return viewOf((*rows_)[i], pool_.get());
 }
 
-TableRowView ReadingTable::viewOf(const Row &r, const std::vector<std::string> &pool) {
-  auto pooledIn = [&pool](std::uint32_t id) {
-    return id == 0 ? std::nullopt : std::optional<std::string_view>(pool[id]);
+TableRowView ReadingTable::viewOf(const Row &r, const std::vector<std::string> *pool) {
+  auto pooledIn = [pool](std::uint32_t id) {
+    return id == 0 ? std::nullopt : std::optional<std::string_view>((*pool)[id]);
   };
   TableRowView v;
   if (r.flags & kHasNo) v.no = r.no;
@@ -151,21 +176,21 @@ TableRowView ReadingTable::viewOf(const Row &r, const std::vector<std::string> &
 }
 
 TableSnapshot ReadingTable::snapshot() const {
-  return TableSnapshot(rows_, pool_, rows_->size());
+  return TableSnapshot(rows_, pool_, rowCount());
 }
 
 TableRowView TableSnapshot::view(std::size_t i) const {
-  return ReadingTable::viewOf((*rows_)[i], *pool_);
+  return ReadingTable::viewOf((*rows_)[i], pool_.get());
 }
 
 bool ReadingTable::sameContent(const ReadingTable &other) const {
   if (rowCount() != other.rowCount() || log_ != other.log_) return false;
   for (std::size_t i = 0; i < rowCount(); ++i)
-    if (row(i) != other.row(i) || rowState(i) != other.rowState(i)) return false;
+    if (view(i) != other.view(i) || rowState(i) != other.rowState(i)) return false;
   return true;
 }
 
-void ReadingTable::setChangeLog(const std::deque<ChangeLogEntry> &log) {
+void ReadingTable::setChangeLog(const std::vector<ChangeLogEntry> &log) {
   log_.clear();
   for (const ChangeLogEntry &entry : log) log_.push_back(entry);
 }
@@ -173,7 +198,7 @@ void ReadingTable::setChangeLog(const std::deque<ChangeLogEntry> &log) {
 void ReadingTable::clear() {
   // Snapshots keep the old rows; the table starts on new storage. Rows are never changed in
   // place, so the pool (only ever appended to) can stay shared.
-  rows_ = std::make_shared<Rows>();
+  rows_.reset();
   log_.clear();
   ++generation_;
   if (suspended_)
@@ -183,7 +208,7 @@ void ReadingTable::clear() {
 }
 
 void ReadingTable::removeRowsFrom(std::size_t first) {
-  if (first >= rows_->size()) return;
+  if (first >= rowCount()) return;
   const std::size_t count = rows_->size() - first;
   if (rows_.use_count() > 1) {
     // A snapshot still walks these rows: the table goes on with a copy of the ones it keeps.
@@ -204,9 +229,8 @@ void ReadingTable::replaceWith(ReadingTable &&other) {
   log_ = std::move(other.log_);
   pool_ = std::move(other.pool_);
   poolIndex_ = std::move(other.poolIndex_);
-  other.rows_ = std::make_shared<Rows>();
   other.clear();
-  other.pool_ = std::make_shared<std::vector<std::string>>(1);
+  other.pool_.reset();
   other.poolIndex_.clear();
   for (int i = 0; i < 3; ++i) lastPooled_[i] = other.lastPooled_[i] = 0;  // other pools now
   ++generation_;
@@ -237,8 +261,9 @@ void ReadingTable::resumeUpdates() {
 }
 
 std::size_t ReadingTable::approximateBytes() const {
-  std::size_t bytes = rows_->size() * sizeof(Row) + log_.size() * sizeof(ChangeLogEntry);
-  for (const auto &s : *pool_) bytes += sizeof(std::string) + s.capacity() + 48;
+  std::size_t bytes = rowCount() * sizeof(Row) + log_.size() * sizeof(ChangeLogEntry);
+  if (pool_)
+    for (const auto &s : *pool_) bytes += sizeof(std::string) + s.capacity() + 48;
   return bytes;
 }
 

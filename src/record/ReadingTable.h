@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +43,9 @@ struct TableRowView {
   std::optional<std::int32_t> no;
   std::optional<std::int32_t> timeMs;
   std::optional<std::string_view> value, unit, vRange, iRange;
+
+  std::optional<std::string_view> &text(Field f);
+  bool operator==(const TableRowView &) const = default;
 };
 
 struct ChangeLogEntry {
@@ -73,8 +75,8 @@ class ReadingTable {
   ReadingTable(ReadingTable &&) = default;
   ReadingTable &operator=(ReadingTable &&) = default;
 
-  std::size_t rowCount() const { return rows_->size(); }
-  bool empty() const { return rows_->empty(); }
+  std::size_t rowCount() const { return rows_ ? rows_->size() : 0; }
+  bool empty() const { return rowCount() == 0; }
 
   // Appends a row added by recording or from a text file: change state 4 and the log entry
   // (sequence number, 0, 4). Texts longer than 20 bytes are cut.
@@ -82,6 +84,7 @@ class ReadingTable {
   void appendRow(const TableRowView &row);  // the same without building strings
   // Appends a row as an XML file gives it: its own state, no log entry.
   void appendRowWithState(const TableRow &row, std::uint8_t state);
+  void appendRowWithState(const TableRowView &row, std::uint8_t state);
 
   std::optional<std::int32_t> no(std::size_t row) const;
   std::optional<std::int32_t> timeMs(std::size_t row) const;
@@ -105,7 +108,7 @@ class ReadingTable {
 
   using ChangeLog = RowBlocks<ChangeLogEntry>;
   const ChangeLog &changeLog() const { return log_; }
-  void setChangeLog(const std::deque<ChangeLogEntry> &log);
+  void setChangeLog(const std::vector<ChangeLogEntry> &log);
 
   // Delete Data: no rows, empty log, sequence numbers start at 1 again.
   void clear();
@@ -146,20 +149,30 @@ class ReadingTable {
   Row pack(const TableRow &r);
   Row pack(const TableRowView &r);
   void appendPacked(Row packed);  // as a row added by recording
+  void store(const Row &packed);
   // `last` is the pool number this field got last time, checked before the index.
   std::uint32_t intern(std::optional<std::string_view> text, std::uint32_t &last);
   std::optional<std::string_view> pooled(std::uint32_t id) const;
   void notifyAppended(std::size_t first);
-  static TableRowView viewOf(const Row &r, const std::vector<std::string> &pool);
+  static TableRowView viewOf(const Row &r, const std::vector<std::string> *pool);
 
   // Shared with snapshots. Rows are only appended to the end (the blocks keep the earlier
-  // ones where they are) or dropped together by moving to new storage.
+  // ones where they are) or dropped together by moving to new storage. Both are made with
+  // the first row or text that needs them, so a table without rows costs no allocation
+  // (file readers and their tests make many).
   using Rows = RowBlocks<Row>;
-  std::shared_ptr<Rows> rows_ = std::make_shared<Rows>();
+  std::shared_ptr<Rows> rows_;
   ChangeLog log_;
   // Index 0 unused: no value. Only ever appended to while shared.
-  std::shared_ptr<std::vector<std::string>> pool_ = std::make_shared<std::vector<std::string>>(1);
-  std::unordered_map<std::string, std::uint32_t> poolIndex_;
+  std::shared_ptr<std::vector<std::string>> pool_;
+  // Looked up by the texts read, without making a string of each.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> poolIndex_;
   std::uint32_t lastPooled_[3] = {0, 0, 0};  // unit, vRange, iRange: they repeat row to row
   template <class Call>
   void notify(Call call);

@@ -8,10 +8,13 @@
 // each next one for twice as many, up to an eighth of 2 MiB. From then on every block is
 // 2 MiB, aligned to 2 MiB and offered to the system as one large page: a million readings
 // cost a few dozen page faults instead of ten thousand, which is most of what filling the
-// table costs. Small tables (a file of a few rows, a test) stay a few hundred bytes.
+// table costs. Small tables (a file of a few rows, a test) stay a few hundred bytes, and
+// the growing blocks are held in the store itself, so a small table's records cost one
+// allocation.
 
 #include <sys/mman.h>
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdlib>
@@ -30,7 +33,7 @@ class RowBlocks {
  public:
   static constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
   static constexpr std::size_t kLargeRows = kLargeBlockBytes / sizeof(T);
-  static constexpr std::size_t kFirstRows = 16;
+  static constexpr std::size_t kFirstRows = 4;
   static_assert(kFirstRows <= kLargeRows / 8, "a record is too large for these blocks");
 
  private:
@@ -67,7 +70,7 @@ class RowBlocks {
   const T &front() const { return (*this)[0]; }
   const T &back() const { return (*this)[size_ - 1]; }
   // Bytes of the blocks held now, used or not.
-  std::size_t reservedBytes() const { return startOf(blocks_.size()) * sizeof(T); }
+  std::size_t reservedBytes() const { return startOf(blockCount_) * sizeof(T); }
 
   // Walks the records in order.
   class const_iterator {
@@ -100,10 +103,10 @@ class RowBlocks {
     if (i < kGrowingRows) {
       // Block k starts at record kFirstRows * (2^k - 1).
       const std::size_t k = std::bit_width(i / kFirstRows + 1) - 1;
-      return blocks_[k][i - kFirstRows * ((std::size_t{1} << k) - 1)];
+      return growing_[k][i - kFirstRows * ((std::size_t{1} << k) - 1)];
     }
     i -= kGrowingRows;
-    return blocks_[kGrowingBlocks + i / kLargeRows][i % kLargeRows];
+    return large_[i / kLargeRows][i % kLargeRows];
   }
 
   void push_back(const T &record) {
@@ -119,14 +122,14 @@ class RowBlocks {
     if (count >= size_) return;
     size_ = count;
     if (count == 0) {
-      blocks_.clear();
+      dropBlocksFrom(0);
       next_ = blockEnd_ = nullptr;
       return;
     }
     std::size_t last = blockOf(count - 1);
-    blocks_.resize(last + 1);
-    next_ = blocks_[last].get() + (count - startOf(last));
-    blockEnd_ = blocks_[last].get() + capacityOf(last);
+    dropBlocksFrom(last + 1);
+    next_ = block(last) + (count - startOf(last));
+    blockEnd_ = block(last) + capacityOf(last);
   }
 
  private:
@@ -148,11 +151,22 @@ class RowBlocks {
     return kGrowingBlocks + (i - kGrowingRows) / kLargeRows;
   }
 
+  T *block(std::size_t k) const {
+    return k < kGrowingBlocks ? growing_[k].get() : large_[k - kGrowingBlocks].get();
+  }
+
+  // Frees the blocks from `first` on.
+  void dropBlocksFrom(std::size_t first) {
+    large_.resize(first > kGrowingBlocks ? first - kGrowingBlocks : 0);
+    for (std::size_t k = first; k < kGrowingBlocks && k < blockCount_; ++k) growing_[k].reset();
+    if (first < blockCount_) blockCount_ = first;
+  }
+
   void addBlock() {
-    const std::size_t block = blocks_.size();
+    const std::size_t k = blockCount_;
     void *memory = nullptr;
-    if (block < kGrowingBlocks) {
-      memory = std::malloc(capacityOf(block) * sizeof(T));
+    if (k < kGrowingBlocks) {
+      memory = std::malloc(capacityOf(k) * sizeof(T));
     } else {
       memory = std::aligned_alloc(kLargeBlockBytes, kLargeBlockBytes);
       // Only a hint: where the system has no large pages the block works all the same.
@@ -160,20 +174,28 @@ class RowBlocks {
     }
     if (!memory) throw std::bad_alloc();
     Block owned(static_cast<T *>(memory));
-    blocks_.push_back(std::move(owned));
-    next_ = blocks_.back().get();
-    blockEnd_ = next_ + capacityOf(block);
+    if (k < kGrowingBlocks)
+      growing_[k] = std::move(owned);
+    else
+      large_.push_back(std::move(owned));
+    ++blockCount_;
+    next_ = block(k);
+    blockEnd_ = next_ + capacityOf(k);
   }
 
   void take(RowBlocks &other) {
-    blocks_ = std::move(other.blocks_);
+    growing_ = std::move(other.growing_);
+    large_ = std::move(other.large_);
+    blockCount_ = std::exchange(other.blockCount_, 0);
     size_ = std::exchange(other.size_, 0);
     next_ = std::exchange(other.next_, nullptr);
     blockEnd_ = std::exchange(other.blockEnd_, nullptr);
-    other.blocks_.clear();
+    other.large_.clear();
   }
 
-  std::vector<Block> blocks_;
+  std::array<Block, kGrowingBlocks> growing_;
+  std::vector<Block> large_;  // the 2 MiB blocks after the growing ones
+  std::size_t blockCount_ = 0;
   std::size_t size_ = 0;
   // Where the next record goes, and the end of its block (equal when a new block is due).
   T *next_ = nullptr;

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <stdexcept>
+#include <vector>
 
 #include "common/Cp936.h"
 #include "record/TimeOfDay.h"
@@ -190,12 +192,19 @@ void RowWriter::put(BlockWriter &out, const ReadingTable &table, std::size_t i) 
 constexpr char kByteEncodingName[] = "x-vexal-bytes";
 constexpr int kControlCarrier = 0xE000;
 
-bool isForbiddenControl(int byte) {
+constexpr bool isForbiddenControl(int byte) {
   return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
 }
 
+// Made once: every reader (one per file, and many in the fuzz tests) copies it.
+constexpr std::array<int, 256> kByteMap = [] {
+  std::array<int, 256> map{};
+  for (int b = 0; b < 256; ++b) map[b] = isForbiddenControl(b) ? kControlCarrier + b : b;
+  return map;
+}();
+
 int XMLCALL byteEncoding(void *, const XML_Char *, XML_Encoding *info) {
-  for (int b = 0; b < 256; ++b) info->map[b] = isForbiddenControl(b) ? kControlCarrier + b : b;
+  std::memcpy(info->map, kByteMap.data(), sizeof info->map);
   info->data = nullptr;
   info->convert = nullptr;
   info->release = nullptr;
@@ -352,10 +361,10 @@ struct DatapacketReader::Impl {
 
   XML_Parser parser = nullptr;
   ReadingTable table;
-  std::deque<ChangeLogEntry> log;
+  std::vector<ChangeLogEntry> log;
   FieldDef defs[kFieldCount];
   std::string failure;
-  std::string scratch;
+  std::string texts[4];  // a row's Value, Unit, V_Range and I_Range, as the file's bytes
   int depth = 0;
   Node open[kTrackedDepth] = {};
   bool sawRoot = false;
@@ -365,6 +374,25 @@ struct DatapacketReader::Impl {
   Impl() {
     parser = XML_ParserCreate(kByteEncodingName);
     if (!parser) throw std::bad_alloc();
+    setHandlers();
+  }
+  ~Impl() { XML_ParserFree(parser); }
+
+  void reset() {
+    // expat refuses only a reset from within its own handlers, which never reset.
+    if (!XML_ParserReset(parser, kByteEncodingName))
+      throw std::logic_error("a datapacket reader was reset while reading");
+    setHandlers();
+    table = ReadingTable();
+    log.clear();
+    for (FieldDef &def : defs) def = FieldDef();
+    failure.clear();
+    depth = 0;
+    for (Node &node : open) node = Node::Other;
+    sawRoot = finished = started = false;
+  }
+
+  void setHandlers() {
     XML_SetUserData(parser, this);
     XML_SetUnknownEncodingHandler(parser, byteEncoding, nullptr);
     XML_SetElementHandler(parser, onStart, onEnd);
@@ -372,7 +400,6 @@ struct DatapacketReader::Impl {
     XML_SetEntityDeclHandler(parser, onEntityDecl);
     XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
   }
-  ~Impl() { XML_ParserFree(parser); }
 
   std::string position() const {
     return "line " + std::to_string(XML_GetCurrentLineNumber(parser)) + ", byte offset " +
@@ -466,7 +493,7 @@ struct DatapacketReader::Impl {
   }
 
   bool readChangeLog(std::string_view text) {
-    std::deque<ChangeLogEntry> entries;
+    std::vector<ChangeLogEntry> entries;
     std::uint32_t numbers[3];
     int have = 0;
     while (!text.empty()) {
@@ -491,7 +518,7 @@ struct DatapacketReader::Impl {
   }
 
   void readRow(const XML_Char **atts) {
-    TableRow row;
+    TableRowView row;
     std::uint8_t state = 0;
     for (; *atts; atts += 2) {
       int field = rowAttribute(atts[0]);
@@ -506,9 +533,10 @@ struct DatapacketReader::Impl {
         row.timeMs = parseDatapacketTime(shortText(atts[1], 16));
         if (!row.timeMs) return fail("a Time value is not a time of day");
       } else if (field >= 2) {
-        utf8ToFileBytes(atts[1], scratch, kTextWidth);
-        row.text(static_cast<Field>(field)) = scratch;  // kFieldSpecs is in Field order
-      }                                                 // anything else is a further field
+        std::string &text = texts[field - 2];
+        utf8ToFileBytes(atts[1], text, kTextWidth);
+        row.text(static_cast<Field>(field)) = text;  // kFieldSpecs is in Field order
+      }                                              // anything else is a further field
     }
     table.appendRowWithState(row, state);
   }
@@ -575,6 +603,10 @@ bool DatapacketReader::finishInto(ReadingTable &table) {
 
 const std::string &DatapacketReader::failure() const {
   return impl_->failure;
+}
+
+void DatapacketReader::reset() {
+  impl_->reset();
 }
 
 bool readTableDatapacket(std::string_view document, ReadingTable &table) {

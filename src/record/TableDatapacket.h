@@ -57,6 +57,9 @@ class DatapacketReader {
   // Why the document failed, with its line and byte offset where the parser knows them;
   // empty while it has not.
   const std::string &failure() const;
+  // Forgets the document read so far, to read another with the same parser (one reader for
+  // many documents saves making a parser for each).
+  void reset();
 
  private:
   struct Impl;

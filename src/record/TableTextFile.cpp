@@ -109,19 +109,6 @@ std::optional<std::int32_t> parseTime(std::string_view text) {
   return parseTimeOfDay(text);
 }
 
-std::optional<std::string_view> &textOf(TableRowView &row, std::size_t index) {
-  switch (index) {
-    case 2:
-      return row.value;
-    case 3:
-      return row.unit;
-    case 4:
-      return row.vRange;
-    default:
-      return row.iRange;
-  }
-}
-
 constexpr const char *kFieldNames[kTextFileFields] = {"No",   "Time",    "Value",
                                                       "Unit", "V_Range", "I_Range"};
 
@@ -140,7 +127,7 @@ bool assignPart(TableRowView &row, std::size_t index, std::string_view part) {
       row.timeMs = parseTime(part);
       return row.timeMs.has_value();
     default:
-      textOf(row, index) = part;
+      row.text(static_cast<Field>(index)) = part;  // the file's fields are in Field order
       return true;
   }
 }

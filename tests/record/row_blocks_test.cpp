@@ -33,17 +33,18 @@ using Blocks = RowBlocks<Record>;
 const std::size_t kMany = Blocks::kGrowingRows + 2 * Blocks::kLargeRows + 5;
 
 // Counts on either side of where one block ends and the next begins.
-const std::size_t kGrowing = Blocks::kGrowingRows, kLarge = Blocks::kLargeRows;
+const std::size_t kFirst = Blocks::kFirstRows, kGrowing = Blocks::kGrowingRows,
+                  kLarge = Blocks::kLargeRows;
 const std::size_t kAroundBoundaries[] = {1,
-                                         15,
-                                         16,
-                                         17,
-                                         47,
-                                         48,
-                                         49,
-                                         111,
-                                         112,
-                                         113,
+                                         kFirst - 1,
+                                         kFirst,
+                                         kFirst + 1,
+                                         3 * kFirst - 1,
+                                         3 * kFirst,
+                                         3 * kFirst + 1,
+                                         7 * kFirst - 1,
+                                         7 * kFirst,
+                                         7 * kFirst + 1,
                                          kGrowing - 1,
                                          kGrowing,
                                          kGrowing + 1,
@@ -63,7 +64,7 @@ TEST(RowBlocks, HoldsEveryRecordInOrderAcrossTheBlocks) {
   }
 }
 
-// A store costs about what it holds: a few records take well under a kilobyte, and a
+// A store costs about what it holds: its first few records take one small block, and a
 // growing store never holds more than twice its records plus one block.
 TEST(RowBlocks, ReservesAboutWhatItHolds) {
   Blocks empty;
@@ -73,11 +74,11 @@ TEST(RowBlocks, ReservesAboutWhatItHolds) {
     for (std::size_t i = 0; i < count; ++i) blocks.push_back(recordFor(i));
     const std::size_t held = count * sizeof(Record);
     EXPECT_GE(blocks.reservedBytes(), held) << count;
-    if (count <= 16) {
-      EXPECT_LE(blocks.reservedBytes(), 1024u) << count;
+    if (count <= kFirst) {
+      EXPECT_LE(blocks.reservedBytes(), kFirst * sizeof(Record)) << count;
     }
     const std::size_t slack = count < Blocks::kGrowingRows ? held : std::size_t{2} << 20;
-    EXPECT_LE(blocks.reservedBytes(), held + slack + 16 * sizeof(Record)) << count;
+    EXPECT_LE(blocks.reservedBytes(), held + slack + kFirst * sizeof(Record)) << count;
   }
 }
 

@@ -307,6 +307,30 @@ TEST(DatapacketReader, PiecesOfAnySizeGiveTheSameTable) {
   }
 }
 
+// Whatever the reader was left with (a refused document, one cut short inside a row, one read
+// whole with its rows and log), after reset() it reads the next document as a new reader.
+TEST(DatapacketReader, ResetReaderReadsTheNextDocumentAsANewOne) {
+  ReadingTable table;
+  table.appendRow(makeRow(1, at(9, 5, 7, 12), "<1&2>", kMegaOhm, kIr500, "Continuous"));
+  table.appendRowWithState(makeRow(7, std::nullopt, "x"), 2);
+  const std::string xml = tableToDatapacket(table);
+  const std::pair<std::string, bool> before[] = {
+      {"<!DOCTYPE DATAPACKET []><DATAPACKET/>", true},
+      {document("", "<ROW No=\"1\" Value=\"ab"), false},
+      {document("<PARAMS CHANGE_LOG=\"9 0 4\"/>", "<ROW No=\"3\"/>"), true}};
+  DatapacketReader reader;
+  for (const auto &[earlier, last] : before) {
+    reader.feed(earlier, last);
+    ReadingTable ignored;
+    reader.finishInto(ignored);
+    reader.reset();
+    EXPECT_TRUE(reader.failure().empty()) << earlier;
+    ReadingTable back;
+    ASSERT_TRUE(reader.feed(xml, true) && reader.finishInto(back)) << earlier;
+    EXPECT_TRUE(back.sameContent(table)) << earlier;
+  }
+}
+
 TEST(DatapacketReader, UnfinishedReaderDoesNotTouchTheTable) {
   DatapacketReader reader;
   ASSERT_TRUE(reader.feed(document("", "<ROW No=\"1\"/>"), false));
