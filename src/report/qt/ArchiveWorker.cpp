@@ -4,10 +4,27 @@
 #include <QPointer>
 #include <exception>
 #include <mutex>
+#include <vector>
 
 #include "archive/Archive.h"
 
 namespace vexal {
+
+namespace {
+
+// The threads left running a call that never ended, with the object their calls run on: they
+// live as long as the program, and are kept in reach here (a list never freed) rather than
+// lost.
+struct LeftBehind {
+  QThread *thread;
+  QObject *home;
+};
+std::vector<LeftBehind> &leftBehind() {
+  static auto *threads = new std::vector<LeftBehind>;
+  return *threads;
+}
+
+}  // namespace
 
 struct ArchiveWorker::Shared {
   explicit Shared(Opener opener) : open(std::move(opener)) {}
@@ -67,6 +84,7 @@ ArchiveWorker::~ArchiveWorker() {
     // A call that does not end (a connection that does not answer, even to a cancel) is
     // left to its thread; an archive's transaction is whole or absent whenever it ends, and
     // the program does not wait for it.
+    leftBehind().push_back({thread_, home_});
     return;
   }
   delete home_;  // with the calls still queued
