@@ -114,6 +114,21 @@ std::vector<std::string> SimProcess::framesSent() const {
   return frames;
 }
 
+std::optional<std::string> wholeFrameSent(const std::string &event) {
+  const std::string hex = event.substr(event.rfind(' ') + 1);
+  if (event.rfind("frame ", 0) == 0) return hex;
+  if (event.rfind("cut frame ", 0) == 0 && hex.size() >= 44 && hex.compare(40, 4, "0D0A") == 0)
+    return hex;
+  return std::nullopt;
+}
+
+std::vector<std::string> SimProcess::framesSentWhole() const {
+  std::vector<std::string> frames;
+  for (const std::string &l : events())
+    if (auto hex = wholeFrameSent(l)) frames.push_back(*hex);
+  return frames;
+}
+
 int SimProcess::stop() {
   if (pid_ < 0) return status_;
   command("quit");

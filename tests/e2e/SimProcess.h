@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ using namespace std::chrono_literals;
 
 // Where the sim binary is: $VEXAL_METER_SIM, else the path this program was built with.
 std::string meterSimPath();
+
+// The hex text of a frame whose 22 bytes all went out, from an event line: "frame N HEX", or
+// "cut frame HEX" when the bytes hold the line end; nothing for any other line.
+std::optional<std::string> wholeFrameSent(const std::string &event);
+
 // True where /dev/uhid can be opened (inside the guest, or on a machine with uhid loaded).
 bool haveUhid();
 
@@ -43,6 +49,10 @@ class SimProcess {
                    std::size_t from = 0) const;
   // "frame N HEX" lines: the transmissions the sim has completed, as hex text.
   std::vector<std::string> framesSent() const;
+  // The frames whose 22 bytes all went out, in order: those completed, and those whose closing
+  // report was cut off, which a receiver closes with the first report without data once it
+  // reconnects.
+  std::vector<std::string> framesSentWhole() const;
   // Ends the sim (quit command, then SIGKILL after 5 s); returns its exit status.
   int stop();
 

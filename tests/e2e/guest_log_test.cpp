@@ -201,8 +201,10 @@ std::vector<std::vector<Row>> shownWhilePlugged(const std::vector<std::string> &
   for (const std::string &e : events) {
     if (e.rfind("unplugged", 0) == 0) {
       periods.emplace_back();
-    } else if (e.rfind("frame ", 0) == 0) {
-      const FrameOutcome outcome = decoder.ShowDataKorv(e.substr(e.rfind(' ') + 1));
+    } else if (const auto frame = wholeFrameSent(e)) {
+      // A frame cut off before its closing report comes right after "unplugged": a logger
+      // that read all its bytes records it once the cable is back, as its plug-in's first.
+      const FrameOutcome outcome = decoder.ShowDataKorv(*frame);
       if (outcome.recordReading)
         periods.back().push_back({0, cp936ToUtf8(reading.ValueText), cp936ToUtf8(reading.UnitText),
                                   cp936ToUtf8(reading.FunctionText),

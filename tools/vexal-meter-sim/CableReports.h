@@ -43,6 +43,8 @@ class TransmissionTracker {
   std::optional<std::vector<std::uint8_t>> feed(const Report &report);
   bool inTransmission() const { return inTransmission_; }
   std::size_t bytesSoFar() const { return bytes_.size(); }
+  // The serial bytes of the transmission in progress.
+  const std::vector<std::uint8_t> &bytes() const { return bytes_; }
   void reset();
 
  private:

@@ -107,6 +107,7 @@ class Simulator {
   void handleFeature(const std::vector<std::uint8_t> &data);
   void sendDueReports();
   void unplugIfDue();
+  void endTransmission();
   void handleSignal();
   void handleControl();
   void command(const std::string &line);
@@ -178,7 +179,7 @@ void Simulator::plug() {
     return;
   }
   sending_ = false;
-  tracker_.reset();
+  endTransmission();
   log_.line("plugged \"%s\" %04x:%04x", cable_.identity().name.c_str(), cable_.identity().vendor,
             cable_.identity().product);
 }
@@ -190,6 +191,14 @@ void Simulator::unplug(const char *how) {
   unplugMidFrame_ = false;
   unplugAt_ = -1;
   log_.line("unplugged%s", how);
+  endTransmission();
+}
+
+// A transmission whose closing report was never sent: its bytes are logged, since a receiver
+// keeps them and the first report without data after it reconnects closes them as a frame.
+void Simulator::endTransmission() {
+  if (tracker_.inTransmission())
+    log_.line("cut frame %s", hexText(tracker_.bytes().data(), tracker_.bytes().size()).c_str());
   tracker_.reset();
 }
 
@@ -212,7 +221,7 @@ void Simulator::handleFeature(const std::vector<std::uint8_t> &data) {
   if (rate == kRequiredLineRate) {
     if (!sending_) {
       sending_ = true;
-      tracker_.reset();
+      endTransmission();
       source_->restart(monotonicMicros());
       log_.line("sending");
     }
